@@ -1,0 +1,56 @@
+//===- sys_vm.h - Virtual memory of the platform layer --------------------===//
+//
+// Reserve, commit, decommit and release address space, in the shape the
+// memory manager expects: reservations are aligned to the 64 KiB region size
+// (over-reserve and trim), commit is mprotect(READ|WRITE), decommit is
+// madvise(MADV_DONTNEED) plus PROT_NONE, release is munmap. Also the
+// address-space walk over /proc/self/maps.
+//
+//===----------------------------------------------------------------------===//
+#ifndef KTUTIL_SYS_VM_H
+#define KTUTIL_SYS_VM_H
+
+#include <cstddef>
+#include <cstdint>
+
+namespace ktu::sys {
+
+/// Allocation granularity: every reservation starts on a multiple of it.
+constexpr size_t kRegionSize = 64 * 1024;
+
+/// The system page size.
+size_t PageSize();
+
+/// Reserves size bytes (PROT_NONE) aligned to kRegionSize; near the top of the
+/// address space when top_down. Returns null on failure.
+void* VmReserve(size_t size, bool top_down = false);
+/// Reserves size bytes exactly at addr; null when that range is not free.
+void* VmReserveAt(void* addr, size_t size);
+/// Reserves size bytes aligned to `alignment` (a multiple of kRegionSize).
+void* VmReserveAligned(size_t size, size_t alignment);
+/// Makes [addr, addr+size) readable and writable.
+bool VmCommit(void* addr, size_t size);
+/// Drops the pages of [addr, addr+size) and makes them inaccessible again.
+bool VmDecommit(void* addr, size_t size);
+/// Unmaps a reservation (or part of one).
+void VmRelease(void* addr, size_t size);
+
+/// One area of the address space as seen by the walk.
+struct VmArea {
+    uintptr_t base;
+    uintptr_t size;
+    bool free;
+};
+
+/// Lowest and one-past-highest user addresses the walk covers.
+uintptr_t VmLowestAddress();
+uintptr_t VmHighestAddress();
+
+/// Walks the address space from VmLowestAddress() to VmHighestAddress() in
+/// address order, calling fn for every mapped and every free area. Allocates
+/// nothing. Returns false when /proc/self/maps cannot be read.
+bool VmWalk(void (*fn)(const VmArea& area, void* data), void* data);
+
+} // namespace ktu::sys
+
+#endif // KTUTIL_SYS_VM_H
