@@ -83,10 +83,11 @@ void OnSegv(int sig, siginfo_t* si, void* uc) {
 }
 
 [[gnu::noinline]] void CrashWithMarker() {
-    volatile char marker[sizeof kMarker];
-    for (size_t i = 0; i < sizeof kMarker; ++i)
-        marker[i] = kMarker[i];
-    *reinterpret_cast<volatile int*>(uintptr_t{0x18}) = marker[0];
+    char marker[sizeof kMarker];
+    memcpy(marker, kMarker, sizeof kMarker);
+    asm volatile("" : : "r"(marker) : "memory"); // keep it whole, on the stack
+    volatile uintptr_t bad = 0x18;
+    *reinterpret_cast<volatile int*>(bad) = marker[0];
 }
 
 } // namespace
@@ -182,9 +183,9 @@ TEST(Minidump, RoundTripOnRequest) {
                                {pages + page, 16},     // unreadable: skipped
                                {pages + page - 8, 16}, // cut where it turns unreadable
                                {b.data() + 7, 3000}};
-    volatile char marker[sizeof kMarker];
-    for (size_t i = 0; i < sizeof kMarker; ++i)
-        marker[i] = kMarker[i];
+    char marker[sizeof kMarker];
+    memcpy(marker, kMarker, sizeof kMarker);
+    asm volatile("" : : "r"(marker) : "memory");
 
     std::string path = TempPath("req.dmp");
     int fd = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
@@ -192,7 +193,7 @@ TEST(Minidump, RoundTripOnRequest) {
     ASSERT_TRUE(md::Write(fd, md::CrashInfo{}, streams, 4, extra, 4, 0x21));
     close(fd);
     munmap(pages, 2 * page);
-    EXPECT_EQ(marker[0], kMarker[0]);
+    asm volatile("" : : "r"(marker) : "memory");
 
     md::Reader r;
     ASSERT_TRUE(r.Open(path.c_str()));
@@ -210,7 +211,7 @@ TEST(Minidump, RoundTripOnRequest) {
         uint32_t size;
         ASSERT_TRUE(r.FindStream(s.type, &data, &size));
         ASSERT_EQ(size, s.size);
-        EXPECT_EQ(memcmp(data, s.data, size), 0);
+        EXPECT_TRUE(size == 0 || memcmp(data, s.data, size) == 0) << s.type;
     }
 
     const void* si;
