@@ -138,6 +138,7 @@ TEST_F(DumpTest, RefusingBeforeHookLetsTheFaultContinue) {
     EXPECT_EXIT(
         {
             KtUSysError::Initialise();
+            signal(SIGSEGV, SIG_DFL); // the disposition the fault must continue to
             KtUSysError::SetDumpOnUnhandledException(
                 wpath.c_str(), 1, 0, [](const KtUWChar*) { return 0; }, nullptr, nullptr);
             raise(SIGSEGV);
