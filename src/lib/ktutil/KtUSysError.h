@@ -76,8 +76,7 @@ public:
 
     // Handlers.
     static void SetHandler(Handler handler, Severity severity, KtUComponent* component, int id);
-    static void SetHandler(Handler handler, Severity severity, const char* component_name,
-                           int id);
+    static void SetHandler(Handler handler, Severity severity, const char* component_name, int id);
     static Handler RemoveHandler(Severity severity, KtUComponent* component, int id);
     static Handler RemoveHandler(Severity severity, const char* component_name, int id);
     static Handler GetHandler(Severity severity, KtUComponent* component, int id);
@@ -86,8 +85,7 @@ public:
     static GlobalHandlerFn GetGlobalHandler();
 
     // Posting.
-    static void PostWideString(Severity severity, KtUComponent* component,
-                               const KtUWChar* message);
+    static void PostWideString(Severity severity, KtUComponent* component, const KtUWChar* message);
     static void PostWideString(Severity severity, KtUComponent* component, int id, void* data,
                                const KtUWChar* message);
 
@@ -135,8 +133,12 @@ private:
     KtUSysError() = delete;
     static Handler* FindHandler(Severity severity, KtUComponent* component, int id,
                                 void*& previous_node);
-    static void PostFixed(Severity severity, KtUComponent* component, int id, void* data,
-                          int depth, const KtUWChar* message);
+    static void PostFixed(Severity severity, KtUComponent* component, int id, void* data, int depth,
+                          const KtUWChar* message);
+    // Component list upkeep for KtUComponent.
+    static bool IsRegisteringItself();
+    static void LinkComponent(KtUComponent* component);
+    static void UnlinkComponent(KtUComponent* component);
     friend class KtUComponent;
 };
 

@@ -1,4 +1,6 @@
 //===- KtUVersion.cpp - Library version -----------------------------------===//
 #include <ktutil/KtUVersion.h>
 
-const char* KtUGetVersion() { return KTU_VERSION_STRING; }
+const char* KtUGetVersion() {
+    return KTU_VERSION_STRING;
+}

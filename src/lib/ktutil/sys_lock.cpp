@@ -10,8 +10,7 @@ namespace ktu::sys {
 
 uint32_t CurrentThreadId() {
     static thread_local uint32_t tid = 0;
-    if (tid == 0)
-        tid = static_cast<uint32_t>(syscall(SYS_gettid));
+    if (tid == 0) tid = static_cast<uint32_t>(syscall(SYS_gettid));
     return tid;
 }
 
@@ -30,8 +29,8 @@ static void FutexWait(std::atomic<uint32_t>* addr, uint32_t value) {
 }
 
 static void FutexWakeOne(std::atomic<uint32_t>* addr) {
-    syscall(SYS_futex, reinterpret_cast<uint32_t*>(addr), FUTEX_WAKE_PRIVATE, 1, nullptr,
-            nullptr, 0);
+    syscall(SYS_futex, reinterpret_cast<uint32_t*>(addr), FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr,
+            0);
 }
 
 void RecursiveMutex::Lock() {
@@ -44,8 +43,7 @@ void RecursiveMutex::Lock() {
     if (!m_state.compare_exchange_strong(expected, 1, std::memory_order_acquire,
                                          std::memory_order_relaxed)) {
         // Contended: announce a waiter and sleep until the holder releases.
-        if (expected != 2)
-            expected = m_state.exchange(2, std::memory_order_acquire);
+        if (expected != 2) expected = m_state.exchange(2, std::memory_order_acquire);
         while (expected != 0) {
             FutexWait(&m_state, 2);
             expected = m_state.exchange(2, std::memory_order_acquire);
@@ -71,11 +69,9 @@ bool RecursiveMutex::TryLock() {
 }
 
 void RecursiveMutex::Unlock() {
-    if (--m_depth != 0)
-        return;
+    if (--m_depth != 0) return;
     m_owner.store(0, std::memory_order_relaxed);
-    if (m_state.exchange(0, std::memory_order_release) == 2)
-        FutexWakeOne(&m_state);
+    if (m_state.exchange(0, std::memory_order_release) == 2) FutexWakeOne(&m_state);
 }
 
 bool RecursiveMutex::IsHeldByCurrentThread() const {

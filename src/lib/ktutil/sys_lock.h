@@ -38,14 +38,12 @@ public:
 
     /// Locks unless the process is single-threaded; returns whether it locked.
     bool LockIfThreaded() {
-        if (IsSingleThreaded())
-            return false;
+        if (IsSingleThreaded()) return false;
         Lock();
         return true;
     }
     void UnlockIfThreaded(bool locked) {
-        if (locked)
-            Unlock();
+        if (locked) Unlock();
     }
 
 private:

@@ -39,10 +39,10 @@ struct MemoryRange {
 
 /// What is known about the fault (or the explicit request) being dumped.
 struct CrashInfo {
-    int signal = 0;                     ///< 0 for a dump written on request
-    int code = 0;                       ///< si_code
+    int signal = 0; ///< 0 for a dump written on request
+    int code = 0;   ///< si_code
     const void* fault_address = nullptr;
-    const void* ucontext = nullptr;     ///< ucontext_t* of the fault, or null
+    const void* ucontext = nullptr; ///< ucontext_t* of the fault, or null
     uint32_t thread_id = 0;
 };
 

@@ -12,8 +12,12 @@
 
 #include <cstdarg>
 #include <cstddef>
+#include <locale.h>
 
 namespace ktu::sys {
+
+/// The process's default locale (from the environment), created once.
+locale_t DefaultLocale();
 
 size_t U16Len(const KtUWChar* s);
 /// A malloc'd copy (free with std::free); null for null.

@@ -1,0 +1,32 @@
+//===- sys_fault.h - Crash signal handlers of the platform layer ----------===//
+//
+// The unhandled-exception filter of the library: handlers for SIGSEGV, SIGBUS,
+// SIGFPE, SIGILL and SIGABRT that run on an alternate signal stack (so a stack
+// overflow still reaches them). The handler gets the signal's details; when
+// it returns, the previous disposition is restored and the fault continues to
+// it, as an exception that a filter declines continues to the next handler.
+//
+//===----------------------------------------------------------------------===//
+#ifndef KTUTIL_SYS_FAULT_H
+#define KTUTIL_SYS_FAULT_H
+
+#include <csignal>
+
+namespace ktu::sys {
+
+/// Called in signal context. Returning declines the fault.
+using CrashHandler = void (*)(int signal, siginfo_t* info, void* ucontext);
+
+/// Installs handler for the crash signals, remembering the previous actions.
+/// Replaces the handler when already installed. Returns false on failure.
+bool InstallCrashHandlers(CrashHandler handler);
+/// Restores the actions that were in place before InstallCrashHandlers.
+void RemoveCrashHandlers();
+/// True when installed and every crash signal still runs the library's handler.
+bool CrashHandlersIntact();
+/// Gives the calling thread an alternate signal stack unless it has one.
+void EnsureAltStack();
+
+} // namespace ktu::sys
+
+#endif // KTUTIL_SYS_FAULT_H

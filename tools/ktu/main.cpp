@@ -1,0 +1,79 @@
+//===- main.cpp - The ktu command-line program ----------------------------===//
+//
+// ktu is the library's command-line companion: it shows what the library
+// knows about itself and runs its services from a shell.
+//
+//===----------------------------------------------------------------------===//
+#include "Commands.h"
+
+#include <ktutil/KtUVersion.h>
+
+#include <cstdio>
+#include <cstring>
+
+using namespace ktu::tool;
+
+static const Command kCommands[] = {
+    {"info", "Library version, components and memory-manager state",
+     "usage: ktu info\n\n"
+     "Initialises the library and prints its version, the registered components,\n"
+     "the memory manager's counters, switches and size classes, and the log\n"
+     "lines written during initialisation.\n",
+     RunInfo},
+};
+
+static void PrintHelp(FILE* out) {
+    std::fprintf(out, "usage: ktu <command> [options]\n       ktu help <command>\n\ncommands:\n");
+    for (const Command& c : kCommands)
+        std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
+    std::fprintf(out, "\noptions:\n  --help     show this text\n  --version  print the "
+                      "library version\n");
+}
+
+static const Command* FindCommand(const char* name) {
+    for (const Command& c : kCommands)
+        if (std::strcmp(c.name, name) == 0)
+            return &c;
+    return nullptr;
+}
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        PrintHelp(stderr);
+        return kExitUsage;
+    }
+    const char* name = argv[1];
+    if (!std::strcmp(name, "--help") || !std::strcmp(name, "-h")) {
+        PrintHelp(stdout);
+        return kExitOk;
+    }
+    if (!std::strcmp(name, "--version")) {
+        std::printf("ktu %s\n", KtUGetVersion());
+        return kExitOk;
+    }
+    if (!std::strcmp(name, "help")) {
+        if (argc < 3) {
+            PrintHelp(stdout);
+            return kExitOk;
+        }
+        const Command* c = FindCommand(argv[2]);
+        if (!c) {
+            std::fprintf(stderr, "ktu: unknown command '%s'\n", argv[2]);
+            return kExitUsage;
+        }
+        std::fputs(c->usage, stdout);
+        return kExitOk;
+    }
+    const Command* c = FindCommand(name);
+    if (!c) {
+        std::fprintf(stderr, "ktu: unknown command '%s' (see 'ktu --help')\n", name);
+        return kExitUsage;
+    }
+    for (int i = 2; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+            std::fputs(c->usage, stdout);
+            return kExitOk;
+        }
+    }
+    return c->run(argc - 2, argv + 2);
+}
