@@ -79,8 +79,7 @@ size_t s_reservation_count = 0, s_reservation_cap = 0;
 uintptr_t s_largest_free_base = 0, s_largest_free_size = 0;
 
 KtURawArena* NewArena(unsigned size, unsigned alignment, unsigned region_size) {
-    if (s_arenas_used == kMaxArenas)
-        ktu::sys::FatalUnhandled();
+    if (s_arenas_used == kMaxArenas) ktu::sys::FatalUnhandled();
     return new (s_arena_store[s_arenas_used++]) KtURawArena(size, alignment, region_size);
 }
 
@@ -109,14 +108,12 @@ unsigned long Hex(const void* p) {
 }
 
 inline void CheckSize(unsigned size) {
-    if (__builtin_expect(size >= kBadSize, 0))
-        BadSize(size);
+    if (__builtin_expect(size >= kBadSize, 0)) BadSize(size);
 }
 
 bool EnvOn(const char* name) {
     const char* v = std::getenv(name);
-    if (!v || !*v)
-        return false;
+    if (!v || !*v) return false;
     char buf[512];
     std::snprintf(buf, sizeof(buf), "%s", v);
     return std::strcmp(buf, "0") != 0;
@@ -127,14 +124,10 @@ inline unsigned SmallIndex(unsigned size, KtUMemory::Alignment alignment) {
 }
 
 inline KtURawArena* MediumArena(unsigned n) {
-    if (n <= 1024)
-        return s_medium[0][(n - 513) >> 3];
-    if (n <= 2048)
-        return s_medium[1][(n - 1025) >> 4];
-    if (n <= 4096)
-        return s_medium[2][(n - 2049) >> 5];
-    if (n <= 8192)
-        return s_medium[3][(n - 4097) >> 6];
+    if (n <= 1024) return s_medium[0][(n - 513) >> 3];
+    if (n <= 2048) return s_medium[1][(n - 1025) >> 4];
+    if (n <= 4096) return s_medium[2][(n - 2049) >> 5];
+    if (n <= 8192) return s_medium[3][(n - 4097) >> 6];
     return s_medium[4][(n - 8193) >> 7];
 }
 
@@ -148,8 +141,7 @@ inline bool IsDirect(unsigned n) {
 
 KtURawArena* ExactArena(unsigned n) {
     for (unsigned i = 0; i < s_exact_count; ++i)
-        if (s_exact[i].size == n)
-            return s_exact[i].arena;
+        if (s_exact[i].size == n) return s_exact[i].arena;
     return nullptr;
 }
 
@@ -164,8 +156,7 @@ inline void* ArenaAlloc(KtURawArena* arena, unsigned counted, unsigned size, int
             }
         }
         KtUMemory::NewHandler handler = s_new_handler;
-        if (!handler || !handler(size, try_only))
-            return nullptr;
+        if (!handler || !handler(size, try_only)) return nullptr;
     }
 }
 
@@ -181,8 +172,8 @@ inline void ArenaDealloc(KtURawArena* arena, void* block, unsigned counted) {
 // sized for the largest of them; a group whose smallest requests would waste
 // more than 1/16 of the region first gets finer arenas over regions of 2r.
 // Returns the number of entries filled; the caller fills the rest.
-unsigned BuildMedium(KtURawArena** table, unsigned start, unsigned end, unsigned step,
-                     unsigned r, unsigned prev) {
+unsigned BuildMedium(KtURawArena** table, unsigned start, unsigned end, unsigned step, unsigned r,
+                     unsigned prev) {
     auto wasteful = [r](unsigned smallest, unsigned count) {
         return (uint64_t(r) - uint64_t(smallest) * count) * 16 > r;
     };
@@ -191,8 +182,7 @@ unsigned BuildMedium(KtURawArena** table, unsigned start, unsigned end, unsigned
     unsigned count = (r - 16) / start;
     for (unsigned s = start + step; s <= end; s += step) {
         unsigned n = (r - 16) / s;
-        if (n == count)
-            continue;
+        if (n == count) continue;
         unsigned last = s - step;
         unsigned entries = (last - first) / step + 1;
         unsigned finer = 0;
@@ -207,8 +197,7 @@ unsigned BuildMedium(KtURawArena** table, unsigned start, unsigned end, unsigned
         first = s;
         count = n;
     }
-    if (end == prev || !wasteful(prev + 1, count))
-        return filled;
+    if (end == prev || !wasteful(prev + 1, count)) return filled;
     return filled + BuildMedium(table + filled, first, end, step, 2 * r, prev);
 }
 
@@ -254,8 +243,7 @@ bool RecordReservation(void* base, size_t size) {
     if (s_reservation_count == s_reservation_cap) {
         size_t cap = s_reservation_cap ? s_reservation_cap * 2 : 256;
         void* grown = std::realloc(s_reservations, cap * sizeof(Reservation));
-        if (!grown)
-            return false;
+        if (!grown) return false;
         s_reservations = static_cast<Reservation*>(grown);
         s_reservation_cap = cap;
     }
@@ -290,15 +278,11 @@ void LogLine(const char* format, ...) {
 //===----------------------------------------------------------------------===//
 
 void KtUMemory::Initialise() {
-    if (!s_component.Initialise("KtUMemory", "KtUMemory.cpp 0.1") || s_setup)
-        return;
+    if (!s_component.Initialise("KtUMemory", "KtUMemory.cpp 0.1") || s_setup) return;
     KtUSysError::Initialise();
-    if (!s_scrub_set)
-        ktu::mem::g_scrub = EnvOn("QB4_SCRUB_MEMORY");
-    if (!s_check_set)
-        ktu::mem::g_check = EnvOn("QB4_CHECK_MEMORY");
-    if (!s_force_set)
-        s_force_malloc = EnvOn("QB4_FORCE_MALLOC");
+    if (!s_scrub_set) ktu::mem::g_scrub = EnvOn("QB4_SCRUB_MEMORY");
+    if (!s_check_set) ktu::mem::g_check = EnvOn("QB4_CHECK_MEMORY");
+    if (!s_force_set) s_force_malloc = EnvOn("QB4_FORCE_MALLOC");
     s_force_malloc_region = EnvOn("QB4_FORCE_MALLOC_REGION");
     s_use_medium = !EnvOn("QB5_DISABLE_MEDIUM_BLOCK_ALLOCATORS");
 
@@ -321,8 +305,7 @@ void KtUMemory::Initialise() {
 }
 
 void KtUMemory::Terminate() {
-    if (!s_component.Terminate() || !s_setup)
-        return;
+    if (!s_component.Terminate() || !s_setup) return;
     bool outstanding = false;
     if (s_arena_bytes) {
         Post(KtUSysError::eWARNING,
@@ -342,8 +325,7 @@ void KtUMemory::Terminate() {
              static_cast<unsigned long long>(s_region_bytes));
         outstanding = true;
     }
-    if (outstanding)
-        return;
+    if (outstanding) return;
     std::free(s_callbacks);
     s_callbacks = nullptr;
     s_callback_count = s_callback_cap = 0;
@@ -383,12 +365,9 @@ void* KtUMemory::AllocEx(unsigned int size, Alignment alignment, int try_only) {
         unsigned i = SmallIndex(size, alignment);
         return ArenaAlloc(s_small[i], i * 4, size, try_only);
     }
-    if (size == 0)
-        return nullptr;
-    if (s_force_malloc)
-        return MallocEx(size, try_only);
-    if (!try_only)
-        CheckSize(size);
+    if (size == 0) return nullptr;
+    if (s_force_malloc) return MallocEx(size, try_only);
+    if (!try_only) CheckSize(size);
     if (IsMedium(size)) {
         KtURawArena* arena = MediumArena(size);
         return ArenaAlloc(arena, arena->GetAlignedSize(), size, try_only);
@@ -404,26 +383,22 @@ void* KtUMemory::AllocEx(unsigned int size, Alignment alignment, int try_only) {
                 "virtual_alloc_alloc: Failed to allocate size %d, allocation type %x, protect %x\n",
                 int(size), 0x3000u, 4u);
             NewHandler handler = s_new_handler;
-            if (!handler || !handler(size, 1))
-                break;
+            if (!handler || !handler(size, 1)) break;
         }
         // Fall back to the heap; the byte before the block says how far the
         // heap block starts before it, and keeps it off a region boundary.
         unsigned char* heap = static_cast<unsigned char*>(MallocEx(size + 16, try_only));
-        if (!heap)
-            return nullptr;
+        if (!heap) return nullptr;
         unsigned offset = (reinterpret_cast<uintptr_t>(heap + 8) & (s_region_size - 1)) ? 8 : 16;
         heap[offset - 1] = static_cast<unsigned char>(offset);
         return heap + offset;
     }
-    if (KtURawArena* arena = ExactArena(size))
-        return ArenaAlloc(arena, size, size, try_only);
+    if (KtURawArena* arena = ExactArena(size)) return ArenaAlloc(arena, size, size, try_only);
     return MallocEx(size, try_only);
 }
 
 void KtUMemory::Dealloc(void* block, unsigned int size, Alignment alignment) {
-    if (!block)
-        return;
+    if (!block) return;
     if (size - 1u < kMaxSmall && !s_force_malloc) {
         unsigned i = SmallIndex(size, alignment);
         ArenaDealloc(s_small[i], block, i * 4);
@@ -450,8 +425,8 @@ void KtUMemory::Dealloc(void* block, unsigned int size, Alignment alignment) {
         unsigned offset = p[-1];
         if (offset != 8 && offset != 16) {
             Post(KtUSysError::eERROR,
-                 "Dealloc: Large Block %lx not region aligned and has invalid offset %d", Hex(block),
-                 int(offset));
+                 "Dealloc: Large Block %lx not region aligned and has invalid offset %d",
+                 Hex(block), int(offset));
             return;
         }
         Free(p - offset);
@@ -466,19 +441,15 @@ void KtUMemory::Dealloc(void* block, unsigned int size, Alignment alignment) {
 
 void* KtUMemory::Resize(void* block, unsigned int old_size, unsigned int new_size,
                         Alignment alignment) {
-    if (old_size == new_size)
-        return block;
+    if (old_size == new_size) return block;
     if (new_size == 0) {
-        if (block)
-            Dealloc(block, old_size, alignment);
+        if (block) Dealloc(block, old_size, alignment);
         return nullptr;
     }
-    if (!block)
-        return AllocEx(new_size, alignment, 0);
+    if (!block) return AllocEx(new_size, alignment, 0);
     CheckSize(old_size);
     CheckSize(new_size);
-    if (s_force_malloc)
-        return ReallocEx(block, new_size, 0);
+    if (s_force_malloc) return ReallocEx(block, new_size, 0);
     if (old_size <= kMaxSmall && new_size <= kMaxSmall &&
         SmallIndex(old_size, alignment) == SmallIndex(new_size, alignment))
         return block;
@@ -488,8 +459,7 @@ void* KtUMemory::Resize(void* block, unsigned int old_size, unsigned int new_siz
         !IsDirect(new_size) && !ExactArena(old_size) && !ExactArena(new_size))
         return Realloc(block, new_size);
     void* moved = AllocEx(new_size, alignment, 0);
-    if (!moved)
-        return nullptr;
+    if (!moved) return nullptr;
     std::memcpy(moved, block, old_size < new_size ? old_size : new_size);
     Dealloc(block, old_size, alignment);
     return moved;
@@ -501,8 +471,7 @@ void* KtUMemory::Expand(void* block, unsigned int* size, unsigned int min_size,
     CheckSize(min_size);
     unsigned best = GetBestBlockSize(min_size);
     void* p = Resize(block, *size, best, alignment);
-    if (p)
-        *size = best;
+    if (p) *size = best;
     return p;
 }
 
@@ -512,8 +481,7 @@ void* KtUMemory::Compact(void* block, unsigned int size, Alignment) {
 }
 
 static unsigned NextPowerOfTwo(unsigned n) {
-    if (n > 0x80000000u)
-        return n;
+    if (n > 0x80000000u) return n;
     unsigned p = 1;
     while (p < n)
         p <<= 1;
@@ -521,19 +489,15 @@ static unsigned NextPowerOfTwo(unsigned n) {
 }
 
 unsigned int KtUMemory::GetBestBlockSize(unsigned int n) {
-    if (n <= 4)
-        return 4;
-    if (n <= kMaxSmall)
-        return NextPowerOfTwo(n);
+    if (n <= 4) return 4;
+    if (n <= kMaxSmall) return NextPowerOfTwo(n);
     if (IsMedium(n)) {
         for (unsigned largest : s_medium_largest)
-            if (largest >= n)
-                return largest;
+            if (largest >= n) return largest;
     }
     if (n < s_region_size) {
         for (unsigned i = 0; i < s_exact_count; ++i)
-            if (s_exact[i].size >= n)
-                return s_exact[i].size;
+            if (s_exact[i].size >= n) return s_exact[i].size;
         return s_region_size;
     }
     return NextPowerOfTwo(n);
@@ -564,8 +528,7 @@ void* KtUMemory::TryMalloc(unsigned int size) {
 }
 
 void* KtUMemory::MallocEx(unsigned int size, int try_only) {
-    if (!try_only)
-        CheckSize(size);
+    if (!try_only) CheckSize(size);
     FastLockGuard guard(s_lock);
     for (;;) {
         if (void* p = std::malloc(size)) {
@@ -573,14 +536,12 @@ void* KtUMemory::MallocEx(unsigned int size, int try_only) {
             return p;
         }
         NewHandler handler = s_new_handler;
-        if (!handler || !handler(size, try_only))
-            return nullptr;
+        if (!handler || !handler(size, try_only)) return nullptr;
     }
 }
 
 void KtUMemory::Free(void* block) {
-    if (!block)
-        return;
+    if (!block) return;
     FastLockGuard guard(s_lock);
     s_malloc_bytes -= malloc_usable_size(block);
     std::free(block);
@@ -595,10 +556,8 @@ void* KtUMemory::TryRealloc(void* block, unsigned int size) {
 }
 
 void* KtUMemory::ReallocEx(void* block, unsigned int size, int try_only) {
-    if (!try_only)
-        CheckSize(size);
-    if (!block)
-        return MallocEx(size, try_only);
+    if (!try_only) CheckSize(size);
+    if (!block) return MallocEx(size, try_only);
     if (size == 0) {
         Free(block);
         return nullptr;
@@ -612,8 +571,7 @@ void* KtUMemory::ReallocEx(void* block, unsigned int size, int try_only) {
             return p;
         }
         NewHandler handler = s_new_handler;
-        if (!handler || !handler(size, try_only))
-            return nullptr;
+        if (!handler || !handler(size, try_only)) return nullptr;
     }
 }
 
@@ -630,12 +588,10 @@ void* KtUMemory::TryAllocRegion(unsigned int size, Lifetime lifetime) {
 }
 
 void* KtUMemory::AllocRegionEx(unsigned int size, Lifetime lifetime, int try_only) {
-    if (!try_only)
-        CheckSize(size);
+    if (!try_only) CheckSize(size);
     if (s_force_malloc_region) {
         char* heap = static_cast<char*>(MallocEx(size + s_region_size, try_only));
-        if (!heap)
-            return nullptr;
+        if (!heap) return nullptr;
         uintptr_t aligned =
             (reinterpret_cast<uintptr_t>(heap) + s_region_size) & ~uintptr_t(s_region_size - 1);
         reinterpret_cast<void**>(aligned)[-1] = heap;
@@ -651,15 +607,13 @@ void* KtUMemory::AllocRegionEx(unsigned int size, Lifetime lifetime, int try_onl
             "virtual_alloc_alloc: Failed to allocate size %d, allocation type %x, protect %x\n",
             int(size), lifetime == eLIFETIME_LONG ? 0x103000u : 0x3000u, 4u);
         NewHandler handler = s_new_handler;
-        if (!handler || !handler(size, try_only))
-            return nullptr;
+        if (!handler || !handler(size, try_only)) return nullptr;
     }
 }
 
 void KtUMemory::DeallocRegion(void* block, unsigned int size, Lifetime) {
     CheckSize(size);
-    if (!block)
-        return;
+    if (!block) return;
     if (s_force_malloc_region) {
         Free(reinterpret_cast<void**>(block)[-1]);
         return;
@@ -787,8 +741,7 @@ void KtUMemory::RegisterExternalMemoryAllocatedCB(ExternalMemoryCB cb) {
     if (s_callback_count == s_callback_cap) {
         unsigned cap = s_callback_cap ? s_callback_cap * 2 : 8;
         void* grown = std::realloc(s_callbacks, cap * sizeof(ExternalMemoryCB));
-        if (!grown)
-            return;
+        if (!grown) return;
         s_callbacks = static_cast<ExternalMemoryCB*>(grown);
         s_callback_cap = cap;
     }
@@ -812,12 +765,9 @@ void KtUMemory::UnregisterExternalMemoryAllocatedCB(ExternalMemoryCB cb) {
 //===----------------------------------------------------------------------===//
 
 static KtURawArena* HistogramArena(unsigned size) {
-    if (size == 0)
-        return nullptr;
-    if (size <= kMaxSmall)
-        return s_small[(size + 3) / 4];
-    if (IsMedium(size))
-        return MediumArena(size);
+    if (size == 0) return nullptr;
+    if (size <= kMaxSmall) return s_small[(size + 3) / 4];
+    if (IsMedium(size)) return MediumArena(size);
     return ExactArena(size);
 }
 
@@ -826,10 +776,8 @@ unsigned int KtUMemory::GetHistogramFirstSize() {
 }
 
 unsigned int KtUMemory::GetHistogramNextSize(unsigned int size) {
-    if (size < kMaxSmall)
-        return size + 4;
-    if (size < s_max_medium)
-        return MediumArena(size + 1)->GetAlignedSize();
+    if (size < kMaxSmall) return size + 4;
+    if (size < s_max_medium) return MediumArena(size + 1)->GetAlignedSize();
     unsigned best = GetBestBlockSize(size + 1);
     return best < s_region_size ? best : 0;
 }
@@ -866,8 +814,7 @@ unsigned int KtUMemory::GetHistogramMaxBlockSize() {
 //===----------------------------------------------------------------------===//
 
 int KtUMemory::ReserveSpareMallocRegion() {
-    if (s_spare_region)
-        return 1;
+    if (s_spare_region) return 1;
     s_spare_region = ktu::sys::VmReserve(kSpareSize);
     if (s_spare_region)
         Post(KtUSysError::eINFO, "ReserveSpareMallocRegion: Reserved region of %d MB for malloc",
@@ -880,8 +827,7 @@ int KtUMemory::HaveReservedSpareMallocRegion() {
 }
 
 int KtUMemory::ReleaseSpareMallocRegion() {
-    if (!s_spare_region)
-        return 0;
+    if (!s_spare_region) return 0;
     ktu::sys::VmRelease(s_spare_region, kSpareSize);
     s_spare_region = nullptr;
     return 1;
@@ -896,24 +842,22 @@ ktu::sys::VmArea s_walk_areas[kMaxWalkAreas];
 unsigned s_walk_count;
 
 void CollectFreeArea(const ktu::sys::VmArea& area, void*) {
-    if (area.free && s_walk_count < kMaxWalkAreas)
-        s_walk_areas[s_walk_count++] = area;
+    if (area.free && s_walk_count < kMaxWalkAreas) s_walk_areas[s_walk_count++] = area;
 }
 
 // Cut-out budget: a 64-bit address space would need millions of one-region
 // reservations; after this many the rest of each free area is reserved whole.
 constexpr size_t kMaxCutOuts = 4096;
+constexpr uintptr_t kStackGuard = 1u << 20;
 
 } // namespace
 
 void KtUMemory::RestrictMaxRegionSize(unsigned int limit) {
     const uintptr_t r = s_region_size;
     const uintptr_t lim = limit / r * r;
-    if (lim == 0)
-        return;
+    if (lim == 0) return;
     s_walk_count = 0;
-    if (!ktu::sys::VmWalk(CollectFreeArea, nullptr))
-        return;
+    if (!ktu::sys::VmWalk(CollectFreeArea, nullptr)) return;
     size_t cut_outs = 0;
     for (unsigned i = 0; i < s_walk_count; ++i) {
         const ktu::sys::VmArea& area = s_walk_areas[i];
@@ -922,13 +866,16 @@ void KtUMemory::RestrictMaxRegionSize(unsigned int limit) {
         while (cursor < end && end - cursor > lim) {
             uintptr_t at = cursor + lim;
             uintptr_t size = cut_outs < kMaxCutOuts ? r : end - at;
-            if (at + size > end)
-                size = end - at;
+            if (at + size > end) size = end - at;
             void* p = ktu::sys::VmReserveAt(reinterpret_cast<void*>(at), size);
+            if (!p && size > r + kStackGuard) {
+                // The kernel keeps a guard gap below the stack: stop short of it.
+                size -= kStackGuard;
+                p = ktu::sys::VmReserveAt(reinterpret_cast<void*>(at), size);
+            }
             ++cut_outs;
             if (!RecordReservation(p, size)) {
-                if (p)
-                    ktu::sys::VmRelease(p, size);
+                if (p) ktu::sys::VmRelease(p, size);
                 return;
             }
             cursor = at + size;
@@ -937,8 +884,7 @@ void KtUMemory::RestrictMaxRegionSize(unsigned int limit) {
 }
 
 int KtUMemory::ResetMaxRegionSize() {
-    if (s_reservation_count == 0)
-        return 0;
+    if (s_reservation_count == 0) return 0;
     for (size_t i = 0; i < s_reservation_count; ++i)
         if (s_reservations[i].base)
             ktu::sys::VmRelease(s_reservations[i].base, s_reservations[i].size);
@@ -964,12 +910,10 @@ void KtUMemory::CheckMemory() {
     {
         FastLockGuard guard(s_lock);
         for (unsigned i = 1; i <= kMaxSmall / 4; ++i)
-            if (s_small[i])
-                s_small[i]->CheckArena();
+            if (s_small[i]) s_small[i]->CheckArena();
         for (auto& table : s_medium)
             for (unsigned e = 0; e < 63; ++e)
-                if (table[e] && (e == 0 || table[e] != table[e - 1]))
-                    table[e]->CheckArena();
+                if (table[e] && (e == 0 || table[e] != table[e - 1])) table[e]->CheckArena();
         for (unsigned i = 0; i < s_exact_count; ++i)
             s_exact[i].arena->CheckArena();
     }

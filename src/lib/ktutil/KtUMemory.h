@@ -154,15 +154,21 @@ private:
 /// Declares, inside a class, operator new/delete on KtUMemory, placement
 /// new/delete and new/delete on a KtURawArena.
 #define KTU_DECLARE_ALLOCATION_OPERATORS                                                           \
-    static void* operator new(std::size_t size) noexcept {                                        \
+    static void* operator new(std::size_t size) noexcept {                                         \
         return KtUMemory::AllocEx(static_cast<unsigned int>(size), KtUMemory::eALIGN1, 0);         \
     }                                                                                              \
     static void operator delete(void* block, std::size_t size) noexcept {                          \
         KtUMemory::Dealloc(block, static_cast<unsigned int>(size), KtUMemory::eALIGN1);            \
     }                                                                                              \
-    static void* operator new(std::size_t, void* place) noexcept { return place; }                 \
+    static void* operator new(std::size_t, void* place) noexcept {                                 \
+        return place;                                                                              \
+    }                                                                                              \
     static void operator delete(void*, void*) noexcept {}                                          \
-    static void* operator new(std::size_t, KtURawArena* arena) noexcept { return arena->Alloc(); } \
-    static void operator delete(void* block, KtURawArena* arena) noexcept { arena->Dealloc(block); }
+    static void* operator new(std::size_t, KtURawArena* arena) noexcept {                          \
+        return arena->Alloc();                                                                     \
+    }                                                                                              \
+    static void operator delete(void* block, KtURawArena* arena) noexcept {                        \
+        arena->Dealloc(block);                                                                     \
+    }
 
 #endif // KTUTIL_KTUMEMORY_H

@@ -6,6 +6,7 @@
 #include "sys_vm.h"
 
 #include <cstring>
+#include <initializer_list>
 
 // Layout (64-bit): links between regions are 32-bit (region address >> 16),
 // free-list links are 32-bit offsets from the region start, so a region header
@@ -56,8 +57,7 @@ KtURawArena::Region* KtURawArena::Decode(uint32_t link) {
     return reinterpret_cast<KtURawArena::Region*>(uintptr_t(link) << kRegionShift);
 }
 
-KtURawArena::KtURawArena(unsigned int object_size, unsigned int alignment,
-                         unsigned int region_size)
+KtURawArena::KtURawArena(unsigned int object_size, unsigned int alignment, unsigned int region_size)
     : m_object_size(object_size), m_alignment(alignment) {
     const unsigned platform_region = unsigned(ktu::sys::kRegionSize);
     unsigned a = alignment < 4 ? 4 : alignment;
@@ -88,10 +88,8 @@ KtURawArena::~KtURawArena() {
 
 KtURawArena::Page* KtURawArena::PageHeader(Region* region, unsigned int index) const {
     char* base = reinterpret_cast<char*>(region);
-    if (m_single_page)
-        return &region->page;
-    if (index == 0)
-        return reinterpret_cast<Page*>(base + 16);
+    if (m_single_page) return &region->page;
+    if (index == 0) return reinterpret_cast<Page*>(base + 16);
     return reinterpret_cast<Page*>(base + (size_t(index) << m_page_shift));
 }
 
@@ -137,9 +135,10 @@ KtURawArena::Region* KtURawArena::NewRegion() {
         if (m_single_page) {
             p = VmReserveCommitted(r);
             if (!p) {
-                ktu::mem::LogLine("virtual_alloc_alloc: Failed to allocate size %d, allocation type "
-                                  "%x, protect %x\n",
-                                  int(r), 0x3000u, 4u);
+                ktu::mem::LogLine(
+                    "virtual_alloc_alloc: Failed to allocate size %d, allocation type "
+                    "%x, protect %x\n",
+                    int(r), 0x3000u, 4u);
                 return nullptr;
             }
         } else {
@@ -149,9 +148,10 @@ KtURawArena::Region* KtURawArena::NewRegion() {
                 p = nullptr;
             }
             if (!p) {
-                ktu::mem::LogLine("virtual_alloc_alloc: Failed to allocate size %d, allocation type "
-                                  "%x, protect %x\n",
-                                  int(r), 0x2000u, 1u);
+                ktu::mem::LogLine(
+                    "virtual_alloc_alloc: Failed to allocate size %d, allocation type "
+                    "%x, protect %x\n",
+                    int(r), 0x2000u, 1u);
                 return nullptr;
             }
         }
@@ -168,8 +168,7 @@ KtURawArena::Region* KtURawArena::NewRegion() {
                               "times\n",
                               static_cast<unsigned long>(reinterpret_cast<uintptr_t>(p)), int(r),
                               failures);
-        if (!p)
-            FatalUnhandled();
+        if (!p) FatalUnhandled();
         if (reinterpret_cast<uintptr_t>(p) & (r - 1)) {
             ktu::mem::LogLine(
                 "virtual_alloc_aligned: Allocating at %lx, size %d, returned block at %lx\n",
@@ -205,8 +204,7 @@ void KtURawArena::Unlink(Region* region, uint32_t* list) {
         prev->next = region->next;
     else
         *list = region->next;
-    if (next)
-        next->prev = region->prev;
+    if (next) next->prev = region->prev;
     region->next = region->prev = 0;
 }
 
@@ -214,8 +212,7 @@ void KtURawArena::PushFront(Region* region, uint32_t* list) {
     Region* head = Decode(*list);
     region->prev = 0;
     region->next = *list;
-    if (head)
-        head->prev = Encode(region);
+    if (head) head->prev = Encode(region);
     *list = Encode(region);
 }
 
@@ -223,8 +220,7 @@ void* KtURawArena::Alloc() {
     Region* region = Decode(m_partial);
     if (!region) {
         region = NewRegion();
-        if (!region)
-            return nullptr;
+        if (!region) return nullptr;
         PushFront(region, &m_partial);
     } else if (ktu::mem::g_check) {
         CheckRegion(region);
@@ -261,8 +257,7 @@ void* KtURawArena::Alloc() {
     if (page->free == 0) {
         if (!m_single_page) {
             region->m.free_mask &= ~bit;
-            if (region->m.free_mask | region->m.uncommitted_mask)
-                goto handed_out;
+            if (region->m.free_mask | region->m.uncommitted_mask) goto handed_out;
         }
         Unlink(region, &m_partial);
         PushFront(region, &m_full);
@@ -273,9 +268,10 @@ handed_out:
             for (unsigned i = 4; i < m_aligned_size; ++i) {
                 uint8_t v = uint8_t(block[i]);
                 if (v != kFreeByte) {
-                    ktu::mem::PostError("Memory block at %lx has value %x at offset %d, expected %x",
-                                        static_cast<unsigned long>(reinterpret_cast<uintptr_t>(block)),
-                                        unsigned(v), int(i), unsigned(kFreeByte));
+                    ktu::mem::PostError(
+                        "Memory block at %lx has value %x at offset %d, expected %x",
+                        static_cast<unsigned long>(reinterpret_cast<uintptr_t>(block)), unsigned(v),
+                        int(i), unsigned(kFreeByte));
                     break;
                 }
             }
@@ -326,9 +322,10 @@ void KtURawArena::Dealloc(void* p) {
             for (unsigned i = m_object_size; i < m_aligned_size; ++i) {
                 uint8_t v = uint8_t(block[i]);
                 if (v != kTailByte) {
-                    ktu::mem::PostError("Memory block at %lx has value %x at offset %d, expected %x",
-                                        static_cast<unsigned long>(reinterpret_cast<uintptr_t>(block)),
-                                        unsigned(v), int(i), unsigned(kTailByte));
+                    ktu::mem::PostError(
+                        "Memory block at %lx has value %x at offset %d, expected %x",
+                        static_cast<unsigned long>(reinterpret_cast<uintptr_t>(block)), unsigned(v),
+                        int(i), unsigned(kTailByte));
                     break;
                 }
             }
@@ -339,8 +336,7 @@ void KtURawArena::Dealloc(void* p) {
     page->free = uint32_t(block - base);
     ktu::mem::Poison(block, m_aligned_size);
     --m_blocks_allocated;
-    if (--page->used != 0)
-        return;
+    if (--page->used != 0) return;
     if (!m_single_page) {
         if (k != 0) {
             char* start = base + (size_t(k) << m_page_shift);
@@ -364,8 +360,7 @@ void KtURawArena::Dealloc(void* p) {
 
 void KtURawArena::Release() {
     for (uint32_t* list : {&m_partial, &m_full}) {
-        if (ktu::mem::g_check)
-            CheckRegionList(*list);
+        if (ktu::mem::g_check) CheckRegionList(*list);
         while (Region* region = Decode(*list)) {
             *list = region->next;
             FreeRegion(region);
@@ -384,27 +379,27 @@ unsigned int KtURawArena::CountRegions(uint32_t list) const {
 unsigned int KtURawArena::GetCommittedPages() const {
     unsigned pages = GetFullRegions() * (m_region_size / m_page_size);
     for (Region* r = Decode(m_partial); r; r = Decode(r->next))
-        pages += m_single_page
-                     ? 1
-                     : 1 + unsigned(__builtin_popcount(m_other_pages_mask & ~r->m.uncommitted_mask));
+        pages +=
+            m_single_page
+                ? 1
+                : 1 + unsigned(__builtin_popcount(m_other_pages_mask & ~r->m.uncommitted_mask));
     return pages;
 }
 
 bool KtURawArena::FindRegion(Region* region) const {
     for (uint32_t list : {m_partial, m_full})
         for (Region* r = Decode(list); r; r = Decode(r->next))
-            if (r == region)
-                return true;
+            if (r == region) return true;
     return false;
 }
 
 KtURawArena::Page* KtURawArena::FindPage(void* block, unsigned int* index) const {
     Region* region = reinterpret_cast<Region*>(reinterpret_cast<uintptr_t>(block) & m_region_mask);
-    unsigned k = m_single_page ? 0
-                               : unsigned((reinterpret_cast<uintptr_t>(block) & ~m_region_mask) >>
-                                          m_page_shift);
-    if (index)
-        *index = k;
+    unsigned k =
+        m_single_page
+            ? 0
+            : unsigned((reinterpret_cast<uintptr_t>(block) & ~m_region_mask) >> m_page_shift);
+    if (index) *index = k;
     return PageHeader(region, k);
 }
 
@@ -427,18 +422,17 @@ bool KtURawArena::CheckPage(Region* region, unsigned int index) {
     for (uint32_t off = page->free; off != 0; off = ReadLink(base + off)) {
         char* block = base + off;
         if (off < begin || off + m_aligned_size > end) {
-            ktu::mem::PostError("Free Block %lx , size %d, is out of range for page %lx, size %d\n",
-                                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(block)),
-                                int(m_aligned_size),
-                                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(page_start)),
-                                int(size));
+            ktu::mem::PostError(
+                "Free Block %lx , size %d, is out of range for page %lx, size %d\n",
+                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(block)), int(m_aligned_size),
+                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(page_start)), int(size));
             return false;
         }
         if ((off - begin) % m_aligned_size != 0) {
-            ktu::mem::PostError("Free Block %lx , size %d, on page %lx points into middle of block\n",
-                                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(block)),
-                                int(m_aligned_size),
-                                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(page_start)));
+            ktu::mem::PostError(
+                "Free Block %lx , size %d, on page %lx points into middle of block\n",
+                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(block)), int(m_aligned_size),
+                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(page_start)));
             return false;
         }
         if (++steps > capacity) // a cycle; the used count check above bounds the list
@@ -464,13 +458,12 @@ bool KtURawArena::CheckRegion(Region* region) {
                             static_cast<unsigned long>(addr), static_cast<unsigned long>(prev));
         return false;
     }
-    if (m_single_page)
-        return CheckPage(region, 0);
+    if (m_single_page) return CheckPage(region, 0);
     if (region->m.uncommitted_mask & ~m_other_pages_mask) {
-        ktu::mem::PostError("Memory Region %lx has invalid uncommited pages mask %x (at most %x bits "
-                            "can be set)\n",
-                            static_cast<unsigned long>(addr), region->m.uncommitted_mask,
-                            m_other_pages_mask);
+        ktu::mem::PostError(
+            "Memory Region %lx has invalid uncommited pages mask %x (at most %x bits "
+            "can be set)\n",
+            static_cast<unsigned long>(addr), region->m.uncommitted_mask, m_other_pages_mask);
         return false;
     }
     if (region->m.free_mask & ~(m_other_pages_mask | 1u)) {
@@ -489,8 +482,7 @@ bool KtURawArena::CheckRegion(Region* region) {
 
 void KtURawArena::CheckRegionList(uint32_t list) {
     for (Region* r = Decode(list); r; r = Decode(r->next))
-        if (!CheckRegion(r))
-            return;
+        if (!CheckRegion(r)) return;
 }
 
 void KtURawArena::CheckArena() {

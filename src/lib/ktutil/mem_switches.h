@@ -19,8 +19,12 @@ void LogLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 /// ASan poisoning of free arena blocks (no-ops in other builds).
 #if defined(KTU_ASAN)
-inline void Poison(void* p, unsigned long size) { __asan_poison_memory_region(p, size); }
-inline void Unpoison(void* p, unsigned long size) { __asan_unpoison_memory_region(p, size); }
+inline void Poison(void* p, unsigned long size) {
+    __asan_poison_memory_region(p, size);
+}
+inline void Unpoison(void* p, unsigned long size) {
+    __asan_unpoison_memory_region(p, size);
+}
 #else
 inline void Poison(void*, unsigned long) {}
 inline void Unpoison(void*, unsigned long) {}

@@ -20,12 +20,10 @@ static void* MapAligned(size_t size, size_t alignment, int prot) {
     size = (size + PageSize() - 1) & ~(PageSize() - 1);
     size_t over = size + alignment - PageSize();
     void* raw = mmap(nullptr, over, prot, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (raw == MAP_FAILED)
-        return nullptr;
+    if (raw == MAP_FAILED) return nullptr;
     uintptr_t base = reinterpret_cast<uintptr_t>(raw);
     uintptr_t aligned = (base + alignment - 1) & ~(uintptr_t(alignment) - 1);
-    if (aligned > base)
-        munmap(raw, aligned - base);
+    if (aligned > base) munmap(raw, aligned - base);
     uintptr_t end = base + over;
     if (end > aligned + size)
         munmap(reinterpret_cast<void*>(aligned + size), end - (aligned + size));
@@ -43,8 +41,7 @@ void* VmReserveCommitted(size_t size, bool /*top_down*/) {
 void* VmReserveAt(void* addr, size_t size) {
     void* p = mmap(addr, size, PROT_NONE,
                    MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_FIXED_NOREPLACE, -1, 0);
-    if (p == MAP_FAILED)
-        return nullptr;
+    if (p == MAP_FAILED) return nullptr;
     if (p != addr) { // kernels before 4.17 treat the flag as a hint
         munmap(p, size);
         return nullptr;
@@ -53,8 +50,7 @@ void* VmReserveAt(void* addr, size_t size) {
 }
 
 void* VmReserveAligned(size_t size, size_t alignment) {
-    if (alignment < kRegionSize)
-        alignment = kRegionSize;
+    if (alignment < kRegionSize) alignment = kRegionSize;
     return MapAligned(size, alignment, PROT_NONE);
 }
 
@@ -63,8 +59,7 @@ bool VmCommit(void* addr, size_t size) {
 }
 
 bool VmDecommit(void* addr, size_t size) {
-    if (madvise(addr, size, MADV_DONTNEED) != 0)
-        return false;
+    if (madvise(addr, size, MADV_DONTNEED) != 0) return false;
     return mprotect(addr, size, PROT_NONE) == 0;
 }
 
@@ -77,10 +72,11 @@ uintptr_t VmLowestAddress() {
 }
 
 uintptr_t VmHighestAddress() {
+    // The kernel maps nothing in the top page of the user address space.
 #if defined(__x86_64__)
-    return uintptr_t(1) << 47;
+    return (uintptr_t(1) << 47) - PageSize();
 #else
-    return uintptr_t(1) << 48;
+    return (uintptr_t(1) << 48) - PageSize();
 #endif
 }
 
@@ -102,8 +98,7 @@ static uintptr_t ParseHex(const char*& p, const char* end) {
 
 bool VmWalk(void (*fn)(const VmArea& area, void* data), void* data) {
     int fd = open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
     const uintptr_t lo = VmLowestAddress(), hi = VmHighestAddress();
     uintptr_t cursor = lo;
     char buf[4096];
@@ -112,8 +107,7 @@ bool VmWalk(void (*fn)(const VmArea& area, void* data), void* data) {
     while (!eof || have > 0) {
         if (!eof && have < sizeof(buf)) {
             ssize_t n = read(fd, buf + have, sizeof(buf) - have);
-            if (n < 0 && errno == EINTR)
-                continue;
+            if (n < 0 && errno == EINTR) continue;
             if (n <= 0)
                 eof = true;
             else
@@ -125,16 +119,13 @@ bool VmWalk(void (*fn)(const VmArea& area, void* data), void* data) {
             size_t nl = start;
             while (nl < have && buf[nl] != '\n')
                 ++nl;
-            if (nl == have && !(eof && nl > start))
-                break;
+            if (nl == have && !(eof && nl > start)) break;
             const char* p = buf + start;
             const char* e = buf + nl;
             uintptr_t b = ParseHex(p, e);
-            if (p < e && *p == '-')
-                ++p;
+            if (p < e && *p == '-') ++p;
             uintptr_t t = ParseHex(p, e);
-            if (t > hi)
-                t = hi;
+            if (t > hi) t = hi;
             if (b > cursor && cursor < hi) {
                 uintptr_t gap_end = b < hi ? b : hi;
                 fn(VmArea{cursor, gap_end - cursor, true}, data);
@@ -146,22 +137,18 @@ bool VmWalk(void (*fn)(const VmArea& area, void* data), void* data) {
                 cursor = t;
             }
             start = nl < have ? nl + 1 : nl;
-            if (start >= have)
-                break;
+            if (start >= have) break;
         }
         // Keep a partial line for the next read; a line longer than the buffer
         // cannot occur for the fields we read, but drop it rather than loop.
-        if (start == 0 && have == sizeof(buf))
-            start = have;
+        if (start == 0 && have == sizeof(buf)) start = have;
         for (size_t i = start; i < have; ++i)
             buf[i - start] = buf[i];
         have -= start;
-        if (eof && have == 0)
-            break;
+        if (eof && have == 0) break;
     }
     close(fd);
-    if (cursor < hi)
-        fn(VmArea{cursor, hi - cursor, true}, data);
+    if (cursor < hi) fn(VmArea{cursor, hi - cursor, true}, data);
     return true;
 }
 
