@@ -3,6 +3,7 @@
 #include <ktutil/KtUMemory.h>
 #include <ktutil/KtUSysError.h>
 
+#include "mem_arena.h"
 #include "mem_switches.h"
 #include "sys_fatal.h"
 #include "sys_lock.h"
@@ -15,15 +16,41 @@
 #include <cstring>
 #include <malloc.h>
 #include <new>
+#include <sys/single_threaded.h>
 
 namespace ktu::mem {
 bool g_scrub = false;
 bool g_check = false;
+bool g_debug = false;
 } // namespace ktu::mem
 
 namespace {
 
-using ktu::sys::FastLockGuard;
+// ktu::sys::FastLockGuard with the single-thread test inline: on the
+// allocation fast path the out-of-line IsSingleThreaded() call costs as much
+// as the free-list pop itself.
+class FastLockGuard {
+public:
+    explicit FastLockGuard(ktu::sys::RecursiveMutex& m) : m_mutex(m), m_locked(!SingleThreaded()) {
+        if (m_locked) m_mutex.Lock();
+    }
+    ~FastLockGuard() {
+        if (m_locked) m_mutex.Unlock();
+    }
+    FastLockGuard(const FastLockGuard&) = delete;
+    FastLockGuard& operator=(const FastLockGuard&) = delete;
+
+private:
+    static bool SingleThreaded() {
+#if defined(KTU_TSAN)
+        return false; // TSan must see every lock
+#else
+        return __libc_single_threaded != 0;
+#endif
+    }
+    ktu::sys::RecursiveMutex& m_mutex;
+    bool m_locked;
+};
 
 constexpr unsigned kMaxSmall = 512;
 constexpr unsigned kBadSize = 0x7FF00001u;
@@ -150,7 +177,7 @@ inline void* ArenaAlloc(KtURawArena* arena, unsigned counted, unsigned size, int
     for (;;) {
         {
             FastLockGuard guard(s_lock);
-            if (void* p = arena->Alloc()) {
+            if (void* p = KtUArenaFastPath::Alloc(arena)) {
                 s_arena_bytes += counted;
                 return p;
             }
@@ -162,7 +189,7 @@ inline void* ArenaAlloc(KtURawArena* arena, unsigned counted, unsigned size, int
 
 inline void ArenaDealloc(KtURawArena* arena, void* block, unsigned counted) {
     FastLockGuard guard(s_lock);
-    arena->Dealloc(block);
+    KtUArenaFastPath::Dealloc(arena, block);
     s_arena_bytes -= counted;
 }
 
@@ -638,6 +665,7 @@ int KtUMemory::IsForceMalloc() {
 
 void KtUMemory::SetScrubMemory(int on) {
     ktu::mem::g_scrub = on != 0;
+    ktu::mem::g_debug = ktu::mem::g_scrub || ktu::mem::g_check;
     s_scrub_set = true;
 }
 
@@ -647,6 +675,7 @@ int KtUMemory::IsScrubMemory() {
 
 void KtUMemory::SetCheckMemory(int on) {
     ktu::mem::g_check = on != 0;
+    ktu::mem::g_debug = ktu::mem::g_scrub || ktu::mem::g_check;
     s_check_set = true;
 }
 

@@ -1,32 +1,13 @@
 //===- KtURawArena.cpp - Fixed-size block arena over reserved regions -----===//
 #include <ktutil/KtURawArena.h>
 
+#include "mem_arena.h"
 #include "mem_switches.h"
 #include "sys_fatal.h"
 #include "sys_vm.h"
 
 #include <cstring>
 #include <initializer_list>
-
-// Layout (64-bit): links between regions are 32-bit (region address >> 16),
-// free-list links are 32-bit offsets from the region start, so a region header
-// stays 16 bytes, a page header 8 bytes and the smallest block 4 bytes.
-struct KtURawArena::Page {
-    uint32_t free; // offset of the first free block, 0 when none
-    uint32_t used; // blocks handed out from this page
-};
-
-struct KtURawArena::Region {
-    uint32_t next;
-    uint32_t prev;
-    union {
-        Page page; // single-page region: the page header at offset 8
-        struct {
-            uint32_t free_mask;        // bit k: page k committed with a free block
-            uint32_t uncommitted_mask; // bit k: page k not committed
-        } m;
-    };
-};
 
 namespace {
 
@@ -43,19 +24,33 @@ inline uint32_t ReadLink(const char* block) {
     return v;
 }
 
-inline unsigned LowestBit(uint32_t mask) {
-    return unsigned(__builtin_ctz(mask));
+using ktu::mem::Decode;
+using ktu::mem::Encode;
+using ktu::mem::LowestBit;
+using ktu::mem::PageHeader;
+using Region = KtUMemoryRegion;
+using Page = KtUMemoryPage;
+
+inline void Unlink(Region* region, uint32_t* list) {
+    Region* next = Decode(region->next);
+    Region* prev = Decode(region->prev);
+    if (prev)
+        prev->next = region->next;
+    else
+        *list = region->next;
+    if (next) next->prev = region->prev;
+    region->next = region->prev = 0;
+}
+
+inline void PushFront(Region* region, uint32_t* list) {
+    Region* head = Decode(*list);
+    region->prev = 0;
+    region->next = *list;
+    if (head) head->prev = Encode(region);
+    *list = Encode(region);
 }
 
 } // namespace
-
-static inline uint32_t Encode(const void* region) {
-    return uint32_t(reinterpret_cast<uintptr_t>(region) >> kRegionShift);
-}
-
-KtURawArena::Region* KtURawArena::Decode(uint32_t link) {
-    return reinterpret_cast<KtURawArena::Region*>(uintptr_t(link) << kRegionShift);
-}
 
 KtURawArena::KtURawArena(unsigned int object_size, unsigned int alignment, unsigned int region_size)
     : m_object_size(object_size), m_alignment(alignment) {
@@ -86,13 +81,6 @@ KtURawArena::~KtURawArena() {
     Release();
 }
 
-KtURawArena::Page* KtURawArena::PageHeader(Region* region, unsigned int index) const {
-    char* base = reinterpret_cast<char*>(region);
-    if (m_single_page) return &region->page;
-    if (index == 0) return reinterpret_cast<Page*>(base + 16);
-    return reinterpret_cast<Page*>(base + (size_t(index) << m_page_shift));
-}
-
 // Offsets of page index's block area within its region.
 static inline void BlockArea(bool single, unsigned page_size, unsigned index, uint32_t* begin,
                              uint32_t* end) {
@@ -115,19 +103,22 @@ void KtURawArena::SetupPage(Region* region, unsigned int index) {
         std::memset(base + begin, kFreeByte, last - begin);
         std::memset(base + last, kTailByte, end - last);
     }
-    // Push walking upwards so that the list runs from the highest block down.
+    // The list runs from the highest block down. Only the highest block is
+    // written now: its link is marked lazy (see TakeLink), so the page is not
+    // touched block by block before it is used.
     uint32_t head = 0;
-    for (uint32_t off = begin; off + a <= end; off += a) {
-        std::memcpy(base + off, &head, 4);
-        head = off;
+    if (last > begin) {
+        head = last - a;
+        uint32_t link = head >= begin + a ? ((head - a) | ktu::mem::kLazyLink) : 0;
+        std::memcpy(base + head, &link, 4);
     }
-    Page* page = PageHeader(region, index);
+    Page* page = PageHeader(region, m_single_page, m_page_shift, index);
     page->free = head;
     page->used = 0;
     ktu::mem::Poison(base + begin, last - begin);
 }
 
-KtURawArena::Region* KtURawArena::NewRegion() {
+Region* KtURawArena::NewRegion() {
     using namespace ktu::sys;
     const size_t r = m_region_size;
     void* p;
@@ -197,26 +188,20 @@ void KtURawArena::FreeRegion(Region* region) {
     ktu::sys::VmRelease(region, m_region_size);
 }
 
-void KtURawArena::Unlink(Region* region, uint32_t* list) {
-    Region* next = Decode(region->next);
-    Region* prev = Decode(region->prev);
-    if (prev)
-        prev->next = region->next;
-    else
-        *list = region->next;
-    if (next) next->prev = region->prev;
-    region->next = region->prev = 0;
-}
-
-void KtURawArena::PushFront(Region* region, uint32_t* list) {
-    Region* head = Decode(*list);
-    region->prev = 0;
-    region->next = *list;
-    if (head) head->prev = Encode(region);
-    *list = Encode(region);
-}
-
 void* KtURawArena::Alloc() {
+    return KtUArenaFastPath::Alloc(this);
+}
+
+void KtURawArena::PageFilled(Region* region, unsigned int index) {
+    if (!m_single_page) {
+        region->m.free_mask &= ~(1u << index);
+        if (region->m.free_mask | region->m.uncommitted_mask) return;
+    }
+    Unlink(region, &m_partial);
+    PushFront(region, &m_full);
+}
+
+void* KtURawArena::AllocSlow() {
     Region* region = Decode(m_partial);
     if (!region) {
         region = NewRegion();
@@ -228,11 +213,11 @@ void* KtURawArena::Alloc() {
     char* base = reinterpret_cast<char*>(region);
     Page* page;
     uint32_t bit = 0;
+    unsigned k = 0;
     if (m_single_page) {
         page = &region->page;
     } else {
         uint32_t mask = region->m.free_mask;
-        unsigned k;
         if (mask) {
             k = LowestBit(mask);
         } else {
@@ -248,11 +233,15 @@ void* KtURawArena::Alloc() {
             region->m.free_mask |= 1u << k;
         }
         bit = 1u << k;
-        page = PageHeader(region, k);
+        page = PageHeader(region, m_single_page, m_page_shift, k);
     }
     char* block = base + page->free;
     ktu::mem::Unpoison(block, m_aligned_size);
-    std::memcpy(&page->free, block, 4);
+    {
+        uint32_t begin, end;
+        BlockArea(m_single_page, m_page_size, k, &begin, &end);
+        page->free = ktu::mem::TakeLink(base, block, m_aligned_size, begin);
+    }
     ++page->used;
     if (page->free == 0) {
         if (!m_single_page) {
@@ -283,7 +272,11 @@ handed_out:
     return block;
 }
 
-void KtURawArena::Dealloc(void* p) {
+void KtURawArena::Dealloc(void* block) {
+    KtUArenaFastPath::Dealloc(this, block);
+}
+
+void KtURawArena::DeallocSlow(void* p) {
     char* block = static_cast<char*>(p);
     Region* region = reinterpret_cast<Region*>(reinterpret_cast<uintptr_t>(p) & m_region_mask);
     if (ktu::mem::g_check) {
@@ -307,7 +300,7 @@ void KtURawArena::Dealloc(void* p) {
         }
     } else {
         k = unsigned((block - base) >> m_page_shift);
-        page = PageHeader(region, k);
+        page = PageHeader(region, m_single_page, m_page_shift, k);
         if (page->free == 0) {
             bool was_full = (region->m.free_mask | region->m.uncommitted_mask) == 0;
             region->m.free_mask |= 1u << k;
@@ -345,7 +338,8 @@ void KtURawArena::Dealloc(void* p) {
             region->m.free_mask &= ~(1u << k);
             region->m.uncommitted_mask |= 1u << k;
         }
-        if (region->m.uncommitted_mask != m_other_pages_mask || PageHeader(region, 0)->used != 0)
+        if (region->m.uncommitted_mask != m_other_pages_mask ||
+            PageHeader(region, m_single_page, m_page_shift, 0)->used != 0)
             return;
     }
     // The region is empty. Keep the arena's last platform-size region as a
@@ -393,19 +387,19 @@ bool KtURawArena::FindRegion(Region* region) const {
     return false;
 }
 
-KtURawArena::Page* KtURawArena::FindPage(void* block, unsigned int* index) const {
+Page* KtURawArena::FindPage(void* block, unsigned int* index) const {
     Region* region = reinterpret_cast<Region*>(reinterpret_cast<uintptr_t>(block) & m_region_mask);
     unsigned k =
         m_single_page
             ? 0
             : unsigned((reinterpret_cast<uintptr_t>(block) & ~m_region_mask) >> m_page_shift);
     if (index) *index = k;
-    return PageHeader(region, k);
+    return PageHeader(region, m_single_page, m_page_shift, k);
 }
 
 bool KtURawArena::CheckPage(Region* region, unsigned int index) {
     char* base = reinterpret_cast<char*>(region);
-    Page* page = PageHeader(region, index);
+    Page* page = PageHeader(region, m_single_page, m_page_shift, index);
     uint32_t begin, end;
     BlockArea(m_single_page, m_page_size, index, &begin, &end);
     // Nominal page size as the messages report it; capacity = (size - 8) / block.
@@ -420,6 +414,8 @@ bool KtURawArena::CheckPage(Region* region, unsigned int index) {
     }
     unsigned steps = 0;
     for (uint32_t off = page->free; off != 0; off = ReadLink(base + off)) {
+        bool lazy = off & ktu::mem::kLazyLink; // the rest of the list is every block below
+        off &= ~ktu::mem::kLazyLink;
         char* block = base + off;
         if (off < begin || off + m_aligned_size > end) {
             ktu::mem::PostError(
@@ -435,7 +431,7 @@ bool KtURawArena::CheckPage(Region* region, unsigned int index) {
                 static_cast<unsigned long>(reinterpret_cast<uintptr_t>(page_start)));
             return false;
         }
-        if (++steps > capacity) // a cycle; the used count check above bounds the list
+        if (lazy || ++steps > capacity) // a cycle: the used count check bounds the list
             break;
     }
     return true;

@@ -24,6 +24,10 @@
 
 #include <cstdint>
 
+struct KtUMemoryRegion;
+struct KtUMemoryPage;
+class KtUArenaFastPath;
+
 /// Fixed-size block arena. Not thread-safe: KtUMemory calls it under its
 /// lock; a caller owning an arena serialises its use.
 class KTU_API KtURawArena {
@@ -58,22 +62,22 @@ public:
     unsigned int GetCommittedPages() const;
 
 private:
-    struct Region;
-    struct Page;
+    friend class KtUArenaFastPath;
+    using Region = KtUMemoryRegion;
+    using Page = KtUMemoryPage;
 
-    static Region* Decode(uint32_t link);
+    void* AllocSlow();
+    void PageFilled(Region* region, unsigned int index);
+    void DeallocSlow(void* block);
     Region* NewRegion();
     void FreeRegion(Region* region);
     void SetupPage(Region* region, unsigned int index);
-    Page* PageHeader(Region* region, unsigned int index) const;
     bool FindRegion(Region* region) const;
     Page* FindPage(void* block, unsigned int* index) const;
     unsigned int CountRegions(uint32_t list) const;
     bool CheckRegion(Region* region);
     void CheckRegionList(uint32_t list);
     bool CheckPage(Region* region, unsigned int index);
-    void Unlink(Region* region, uint32_t* list);
-    void PushFront(Region* region, uint32_t* list);
 
     unsigned int m_object_size;
     unsigned int m_alignment;

@@ -11,6 +11,8 @@ namespace ktu::mem {
 /// Scrub patterns on and validation on (KtUMemory::SetScrubMemory/SetCheckMemory).
 extern bool g_scrub;
 extern bool g_check;
+/// g_scrub || g_check: one test on the arenas' fast paths.
+extern bool g_debug;
 
 /// Posts an eERROR from the KtUMemory component, formatted into 512 units.
 void PostError(const char* format, ...) __attribute__((format(printf, 1, 2)));
