@@ -24,6 +24,8 @@ size_t PageSize();
 /// Reserves size bytes (PROT_NONE) aligned to kRegionSize; near the top of the
 /// address space when top_down. Returns null on failure.
 void* VmReserve(size_t size, bool top_down = false);
+/// Reserves and commits size bytes aligned to kRegionSize in one step.
+void* VmReserveCommitted(size_t size, bool top_down = false);
 /// Reserves size bytes exactly at addr; null when that range is not free.
 void* VmReserveAt(void* addr, size_t size);
 /// Reserves size bytes aligned to `alignment` (a multiple of kRegionSize).

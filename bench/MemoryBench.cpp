@@ -1,0 +1,147 @@
+//===- MemoryBench.cpp - KtUMemory beside the C heap ----------------------===//
+//
+// Three workloads, each for KtUMemory (AllocEx/Dealloc) and for the C heap
+// (malloc/free), so that one run shows them side by side:
+//   Pair16    allocate and free one 16-byte block, repeatedly;
+//   Batch     1,000,000 blocks of random sizes 8..512 (fixed seed), allocated
+//             and then freed in random order;
+//   Resident  resident bytes per block after allocating 10,000,000 16-byte
+//             blocks (RSS delta from /proc/self/statm).
+// The C-heap benchmarks are named Malloc* so that they can be rerun alone
+// under LD_PRELOAD of another allocator.
+//
+//===----------------------------------------------------------------------===//
+#include <ktutil/KtUMemory.h>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct KtUHeap {
+    static void* Alloc(unsigned size) { return KtUMemory::AllocEx(size, KtUMemory::eALIGN1, 0); }
+    static void Free(void* p, unsigned size) { KtUMemory::Dealloc(p, size, KtUMemory::eALIGN1); }
+};
+
+struct CHeap {
+    static void* Alloc(unsigned size) { return std::malloc(size); }
+    static void Free(void* p, unsigned) { std::free(p); }
+};
+
+template <class Heap> void Pair16(benchmark::State& state) {
+    for (auto _ : state) {
+        void* p = Heap::Alloc(16);
+        benchmark::DoNotOptimize(p);
+        Heap::Free(p, 16);
+    }
+}
+
+struct BatchPlan {
+    std::vector<unsigned> sizes;
+    std::vector<unsigned> order;
+    BatchPlan() {
+        const unsigned n = 1000000;
+        std::mt19937 rng(12345);
+        std::uniform_int_distribution<unsigned> size(8, 512);
+        sizes.resize(n);
+        for (unsigned& s : sizes)
+            s = size(rng);
+        order.resize(n);
+        for (unsigned i = 0; i < n; ++i)
+            order[i] = i;
+        std::shuffle(order.begin(), order.end(), rng);
+    }
+};
+
+const BatchPlan& Plan() {
+    static BatchPlan plan;
+    return plan;
+}
+
+template <class Heap> void Batch(benchmark::State& state) {
+    const BatchPlan& plan = Plan();
+    std::vector<void*> blocks(plan.sizes.size());
+    for (auto _ : state) {
+        for (size_t i = 0; i < blocks.size(); ++i) {
+            blocks[i] = Heap::Alloc(plan.sizes[i]);
+            static_cast<char*>(blocks[i])[0] = 1;
+        }
+        for (unsigned i : plan.order)
+            Heap::Free(blocks[i], plan.sizes[i]);
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(blocks.size()));
+}
+
+size_t ResidentBytes() {
+    FILE* f = std::fopen("/proc/self/statm", "r");
+    unsigned long size = 0, resident = 0;
+    if (f) {
+        if (std::fscanf(f, "%lu %lu", &size, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return resident * size_t(sysconf(_SC_PAGESIZE));
+}
+
+template <class Heap> void Resident16(benchmark::State& state) {
+    const size_t n = 10000000;
+    std::vector<void*> blocks(n, nullptr); // touched before the baseline
+    double per_block = 0;
+    for (auto _ : state) {
+        size_t before = ResidentBytes();
+        for (size_t i = 0; i < n; ++i) {
+            blocks[i] = Heap::Alloc(16);
+            static_cast<char*>(blocks[i])[0] = 1;
+        }
+        size_t after = ResidentBytes();
+        per_block = double(after - before) / double(n);
+        state.PauseTiming();
+        for (size_t i = 0; i < n; ++i)
+            Heap::Free(blocks[i], 16);
+        state.ResumeTiming();
+    }
+    state.counters["bytes_per_block"] = per_block;
+}
+
+void KtUPair16(benchmark::State& s) {
+    Pair16<KtUHeap>(s);
+}
+void MallocPair16(benchmark::State& s) {
+    Pair16<CHeap>(s);
+}
+void KtUBatch(benchmark::State& s) {
+    Batch<KtUHeap>(s);
+}
+void MallocBatch(benchmark::State& s) {
+    Batch<CHeap>(s);
+}
+void KtUResident16(benchmark::State& s) {
+    Resident16<KtUHeap>(s);
+}
+void MallocResident16(benchmark::State& s) {
+    Resident16<CHeap>(s);
+}
+
+// Resident first, before the other workloads leave freed heap memory behind
+// (scripts/bench-memory also runs each of them in a process of its own).
+BENCHMARK(KtUResident16)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(MallocResident16)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(KtUPair16);
+BENCHMARK(MallocPair16);
+BENCHMARK(KtUBatch)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(MallocBatch)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    KtUMemory::Initialise();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
