@@ -1,0 +1,167 @@
+//===- ConversionTest.cpp - UTF-8, UTF-16, ASCII and locale conversions ---===//
+#include <ktutil/KtUString.h>
+#include <ktutil/KtUStringBuffer.h>
+#include <ktutil/KtUSysString.h>
+#include <ktutil/KtUWideString.h>
+#include <ktutil/KtUWideStringBuffer.h>
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+namespace {
+
+class ConversionTest : public ::testing::Test {
+protected:
+    void SetUp() override { KtUString::Initialise(); }
+    void TearDown() override { KtUString::Terminate(); }
+
+    // UTF-8 → UTF-16 through the buffer; the result and the converted text.
+    int Decode(const std::string& utf8, std::u16string* out) {
+        KtUWideStringBuffer w;
+        int ok = w.SetFromUTF8String(utf8.c_str());
+        *out = w.GetString() ? w.GetString() : u"<null>";
+        return ok;
+    }
+    std::string Encode(const std::u16string& wide) {
+        KtUStringBuffer b;
+        KtUWideString::ExtractUTF8String(wide.c_str(), &b);
+        return b.GetString();
+    }
+};
+
+TEST_F(ConversionTest, Utf8DecodingRules) {
+    std::u16string w;
+    EXPECT_EQ(1, Decode("\xC3\xA9", &w));
+    EXPECT_EQ(u"\xE9", w);
+    EXPECT_EQ(0, Decode("ab\xC0\x80", &w));       // overlong NUL
+    EXPECT_EQ(u"ab", w);                          // what came before the bad byte
+    EXPECT_EQ(0, Decode("\xE0\x9F\xBF", &w));     // overlong three-byte form
+    EXPECT_EQ(0, Decode("\xF0\x9F\x98\x80", &w)); // four-byte forms always fail
+    EXPECT_EQ(0, Decode("\xF8\x88\x80\x80\x80", &w));
+    EXPECT_EQ(0, Decode("\xEF\xBF\xBE", &w)); // U+FFFE
+    EXPECT_EQ(0, Decode("\xEF\xBF\xBF", &w)); // U+FFFF
+    EXPECT_EQ(1, Decode("\xEF\xBF\xBD", &w)); // U+FFFD is fine
+    EXPECT_EQ(0, Decode("x\x80", &w));        // continuation as lead
+    EXPECT_EQ(u"x", w);
+    EXPECT_EQ(0, Decode("\xE4\xB8", &w)); // truncated
+    EXPECT_EQ(0, Decode("\xC3\x28", &w)); // bad continuation
+    // Supplementary characters travel as two three-byte surrogate forms.
+    EXPECT_EQ(1, Decode("\xED\xA0\xBD\xED\xB8\x80", &w));
+    EXPECT_EQ(u"\xD83D\xDE00", w);
+    EXPECT_EQ("\xED\xA0\xBD\xED\xB8\x80", Encode(w));
+}
+
+TEST_F(ConversionTest, Utf16EncodingPerUnitAtEveryBoundary) {
+    EXPECT_EQ("\x7F", Encode(u"\x7F"));
+    EXPECT_EQ("\xC2\x80", Encode(u"\x80"));
+    EXPECT_EQ("\xDF\xBF", Encode(u"\x7FF"));
+    EXPECT_EQ("\xE0\xA0\x80", Encode(u"\x800"));
+    EXPECT_EQ("\xEF\xBF\xBF", Encode(u"\xFFFF"));
+    KtUStringBuffer out("keep");
+    KtUWideString::ExtractUTF8String(nullptr, &out);
+    EXPECT_TRUE(out.IsNull());
+    KtUWideString::ExtractUTF8String(u"", &out);
+    EXPECT_TRUE(out.IsEmpty());
+    EXPECT_EQ(4, out.GetAllocationSize());
+}
+
+TEST_F(ConversionTest, RandomUnitsRoundTripAcrossTheWidePath) {
+    // Long ASCII runs with scattered non-ASCII units exercise the 16-wide
+    // paths and their hand-over to the scalar code at every offset.
+    std::mt19937 rng(7);
+    for (int round = 0; round < 200; ++round) {
+        std::u16string w;
+        int len = static_cast<int>(rng() % 100);
+        for (int i = 0; i < len; ++i) {
+            unsigned r = rng() % 10;
+            KtUWChar c = r < 7 ? static_cast<KtUWChar>(0x20 + rng() % 0x5F)
+                               : static_cast<KtUWChar>(0x80 + rng() % 0xFF7E);
+            w.push_back(c);
+        }
+        std::u16string back;
+        std::string utf8 = Encode(w);
+        ASSERT_EQ(1, Decode(utf8, &back)) << round;
+        ASSERT_EQ(w, back) << round;
+    }
+}
+
+TEST_F(ConversionTest, AsciiConversionsAndMarkers) {
+    KtUWideStringBuffer w;
+    EXPECT_EQ(1, w.TrySetFromAsciiString("plain"));
+    EXPECT_EQ(u"plain", std::u16string(w.GetString()));
+    EXPECT_EQ(0, w.TrySetFromAsciiString("caf\xC3\xA9"));
+    EXPECT_EQ(u"ASCIITOWCS INTERNAL FAILURE!", std::u16string(w.GetString()));
+    EXPECT_EQ(1, w.TrySetFromAsciiString(nullptr));
+    EXPECT_TRUE(w.IsNull());
+    KtUStringBuffer n;
+    EXPECT_EQ(0, KtUWideString::TryExtractAsciiString(u"\xE9", &n));
+    EXPECT_STREQ("NOT AN ASCII STRING", n.GetString());
+    EXPECT_EQ(1, KtUWideString::TryExtractAsciiString(u"ok", &n));
+    EXPECT_STREQ("ok", n.GetString());
+
+    KtUWChar dst[4];
+    EXPECT_EQ(4, KtUSysString::AsciiToWideChar("abc", nullptr, 0));
+    EXPECT_EQ(-1, KtUSysString::AsciiToWideChar("abcd", dst, 4));
+    EXPECT_EQ(4, KtUSysString::AsciiToWideChar("abc", dst, 4));
+    EXPECT_EQ(-1, KtUSysString::AsciiToWideChar(nullptr, dst, 4));
+    char narrow[4];
+    EXPECT_EQ(-1, KtUSysString::WideCharToAscii(u"\x80", narrow, 4));
+}
+
+TEST_F(ConversionTest, MultiUsesTheLocaleCharacterSet) {
+    // In the "C" locale the character set is ASCII: é does not convert.
+    KtUWideStringBuffer w;
+    EXPECT_EQ(1, w.SetFromMultiString("abc"));
+    EXPECT_EQ(u"abc", std::u16string(w.GetString()));
+    EXPECT_EQ(0, w.SetFromMultiString("caf\xC3\xA9"));
+    EXPECT_EQ(u"MBSTOWCS CONVERSION FAILED!", std::u16string(w.GetString()));
+    KtUStringBuffer n;
+    EXPECT_EQ(0, KtUWideString::ExtractMultiString(u"caf\xE9", &n));
+    EXPECT_STREQ("WCSTOMBS CONVERSION FAILED!", n.GetString());
+    EXPECT_EQ(-1, KtUSysString::MultiByteToWideChar("\xFF", nullptr, 0));
+    EXPECT_EQ(3, KtUSysString::WideCharToMultiByte(u"ab", nullptr, 0));
+}
+
+TEST_F(ConversionTest, ValidityChecks) {
+    EXPECT_TRUE(KtUString::IsValidUTF8("plain \xC3\xA9 \xE4\xB8\xAD"));
+    EXPECT_FALSE(KtUString::IsValidUTF8("\xF0\x9F\x98\x80"));
+    std::string long_text(1000, 'a');
+    long_text += "\xE4\xB8\xAD";
+    long_text += std::string(300, '\xC3');
+    EXPECT_FALSE(KtUString::IsValidUTF8(long_text.c_str()));
+    EXPECT_TRUE(KtUString::IsValidAscii(nullptr));
+    EXPECT_FALSE(KtUString::IsValidAscii("\x80"));
+}
+
+TEST_F(ConversionTest, SysStringBoundedCopiesAndNumbers) {
+    char small[4];
+    EXPECT_EQ(0, KtUSysString::Strcpy(small, 4, "abc"));
+    EXPECT_EQ(ERANGE, KtUSysString::Strcpy(small, 4, "abcd"));
+    EXPECT_STREQ("", small);
+    EXPECT_EQ(0, KtUSysString::Strncpy(small, 4, "abcdef", 2));
+    EXPECT_EQ(0, KtUSysString::Strcat(small, 4, "c"));
+    EXPECT_STREQ("abc", small);
+    EXPECT_EQ(EINVAL, KtUSysString::Strcat(small, 4, nullptr));
+    KtUWChar wide[8];
+    EXPECT_EQ(u"-255", std::u16string(KtUSysString::Itow(-255, wide, 8, 10)));
+    EXPECT_EQ(u"ff", std::u16string(KtUSysString::Itow(255, wide, 8, 16)));
+    EXPECT_EQ(nullptr, KtUSysString::Itow(123456789, wide, 8, 10));
+    int v = 0;
+    char* end = nullptr;
+    EXPECT_TRUE(KtUSysString::Strtol("42abc", &v, &end));
+    EXPECT_EQ(42, v);
+    EXPECT_STREQ("abc", end);
+    EXPECT_FALSE(KtUSysString::Strtol("abc", &v, &end));
+    char line[8];
+    EXPECT_EQ(line + 5, KtUSysString::Sprintf(line, 8, "%d-%s", 12, "ab"));
+    EXPECT_EQ(line + 7, KtUSysString::Sprintf(line, 8, "%s", "truncated"));
+    KtUWChar sep[5];
+    KtUSysString::GetLocalizedDecimalPoint(sep);
+    EXPECT_EQ(u".", std::u16string(sep));
+    KtUSysString::GetLocalizedListSep(sep);
+    EXPECT_EQ(u",", std::u16string(sep));
+}
+
+} // namespace
