@@ -2,6 +2,7 @@
 #include "Commands.h"
 
 #include <ktutil/KtUComponent.h>
+#include <ktutil/KtUError.h>
 #include <ktutil/KtUMemory.h>
 #include <ktutil/KtUSysError.h>
 #include <ktutil/KtUVersion.h>
@@ -11,7 +12,9 @@
 
 namespace ktu::tool {
 
-static const char* OnOff(int value) { return value ? "on" : "off"; }
+static const char* OnOff(int value) {
+    return value ? "on" : "off";
+}
 
 static void PrintMemory() {
     std::printf("\nMemory manager\n");
@@ -40,8 +43,7 @@ static void PrintMemory() {
         blocks += n;
         committed += c;
         reserved += r;
-        if (n == 0 && r == 0)
-            continue;
+        if (n == 0 && r == 0) continue;
         if (used++ == 0)
             std::printf("  %10s %10s %12s %12s %12s\n", "size", "blocks", "region", "committed",
                         "reserved");
@@ -57,7 +59,9 @@ int RunInfo(int argc, char** argv) {
         std::fprintf(stderr, "ktu info: unexpected argument '%s'\n", argv[0]);
         return kExitUsage;
     }
-    KtUMemory::Initialise();
+    // The error front-end pulls in strings, the memory manager and the
+    // error service: everything a host initialises first.
+    KtUError::Initialise();
 
     std::printf("ktutil %s\n\nComponents\n", KtUGetVersion());
     for (KtUComponent* c = KtUSysError::GetFirstComponent(); c; c = c->GetNext())
@@ -68,7 +72,7 @@ int RunInfo(int argc, char** argv) {
     std::printf("\nLog\n");
     KtUSysError::OutputLogBuffer([](const char* text, void*) { std::fputs(text, stdout); },
                                  nullptr);
-    KtUMemory::Terminate();
+    KtUError::Terminate();
     return kExitOk;
 }
 

@@ -32,8 +32,7 @@ static void PrintHelp(FILE* out) {
 
 static const Command* FindCommand(const char* name) {
     for (const Command& c : kCommands)
-        if (std::strcmp(c.name, name) == 0)
-            return &c;
+        if (std::strcmp(c.name, name) == 0) return &c;
     return nullptr;
 }
 
