@@ -1,6 +1,9 @@
 # Warning flags shared by every ktutil target.
 function(ktu_set_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow=local -Wnon-virtual-dtor)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wnon-virtual-dtor)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(${target} PRIVATE -Wshadow=local)
+  endif()
   if(KTU_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()

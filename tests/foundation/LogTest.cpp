@@ -3,11 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 using ktutest::LogPieces;
@@ -163,6 +165,39 @@ TEST_F(LogTest, UnopenableLogFilePostsAndKeepsFlag) {
     KtUSysError::LogUTF8String("still logged");
     EXPECT_NE(std::string::npos, LogText().find("still logged"));
     KtUSysError::RemoveHandler(KtUSysError::eERROR, (KtUComponent*)nullptr, -1);
+}
+
+TEST_F(LogTest, ConcurrentLoggingAndPostingKeepEveryLineWhole) {
+    static std::atomic<int> handled{0};
+    handled = 0;
+    KtUSysError::SetHandler(
+        [](KtUSysError::Severity, KtUComponent*, int, void*, const KtUWChar*) {
+            ++handled;
+            return 1;
+        },
+        KtUSysError::eWARNING, (KtUComponent*)nullptr, -1);
+    constexpr int kThreads = 4, kLines = 500;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([t] {
+            std::string line = "thread " + std::to_string(t) + " line\n";
+            for (int i = 0; i < kLines; ++i) {
+                KtUSysError::LogUTF8String(line.c_str());
+                KtUSysError::PostWideString(KtUSysError::eWARNING, nullptr, u"w");
+            }
+        });
+    for (auto& th : threads)
+        th.join();
+    KtUSysError::RemoveHandler(KtUSysError::eWARNING, (KtUComponent*)nullptr, -1);
+    EXPECT_EQ(kThreads * kLines, handled.load());
+    std::string log = LogText();
+    for (int t = 0; t < kThreads; ++t) {
+        std::string line = "thread " + std::to_string(t) + " line\n";
+        size_t count = 0;
+        for (size_t at = log.find(line); at != std::string::npos; at = log.find(line, at + 1))
+            ++count;
+        EXPECT_EQ(size_t(kLines), count);
+    }
 }
 
 TEST_F(LogTest, TraceSettings) {

@@ -37,7 +37,7 @@ class KtUComponent;
 class KTU_API KtUSysError {
 public:
     /// Severity of a post. Any other value is treated as fatal when unhandled.
-    enum Severity {
+    enum Severity : int {
         eANY = -1, ///< All severities; only for handler registration and lookup.
         eERROR = 0,
         eWARNING = 1,
