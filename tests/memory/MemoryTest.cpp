@@ -346,6 +346,19 @@ TEST(MemoryDeathTest, BadSizeIsFatal) {
         "");
 }
 
+#if defined(KTU_ASAN)
+TEST(MemoryDeathTest, UseAfterFreeInsideAnArenaIsCaught) {
+    EXPECT_DEATH(
+        {
+            KtUMemory::Initialise();
+            char* p = static_cast<char*>(KtUMemory::Alloc(32, KtUMemory::eALIGN8));
+            KtUMemory::Dealloc(p, 32, KtUMemory::eALIGN8);
+            static_cast<volatile char*>(p)[8] = 1;
+        },
+        "use-after-poison");
+}
+#endif
+
 #if !defined(KTU_ASAN) && !defined(KTU_TSAN)
 int g_handler_calls;
 int RetryTwice(unsigned, int try_only) {

@@ -431,8 +431,10 @@ void KtUMemory::Dealloc(void* block, unsigned int size, Alignment alignment) {
         ArenaDealloc(s_small[i], block, i * 4);
         return;
     }
+    if (size == 0) // nothing of size 0 was handed out
+        return;
     CheckSize(size);
-    if (s_force_malloc || size == 0) {
+    if (s_force_malloc) {
         Free(block);
         return;
     }

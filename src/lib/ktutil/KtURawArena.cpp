@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr unsigned kRegionShift = 16;
 constexpr uint8_t kNewByte = 0xCD;
 constexpr uint8_t kTailByte = 0xFD;
 constexpr uint8_t kFreeByte = 0xDD;
