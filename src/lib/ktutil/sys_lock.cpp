@@ -2,7 +2,6 @@
 #include "sys_lock.h"
 
 #include <linux/futex.h>
-#include <sys/single_threaded.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -12,15 +11,6 @@ uint32_t CurrentThreadId() {
     static thread_local uint32_t tid = 0;
     if (tid == 0) tid = static_cast<uint32_t>(syscall(SYS_gettid));
     return tid;
-}
-
-bool IsSingleThreaded() {
-#if defined(KTU_TSAN)
-    // TSan must see every lock to model happens-before correctly.
-    return false;
-#else
-    return __libc_single_threaded != 0;
-#endif
 }
 
 static void FutexWait(std::atomic<uint32_t>* addr, uint32_t value) {

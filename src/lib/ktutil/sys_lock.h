@@ -16,14 +16,23 @@
 
 #include <atomic>
 #include <cstdint>
+#include <sys/single_threaded.h>
 
 namespace ktu::sys {
 
 /// The calling thread's kernel thread id (cached per thread).
 uint32_t CurrentThreadId();
 
-/// True while the process has only ever had one thread.
-bool IsSingleThreaded();
+/// True while the process has only ever had one thread. Inline: it sits on
+/// the memory manager's allocation fast path.
+inline bool IsSingleThreaded() {
+#if defined(KTU_TSAN)
+    // TSan must see every lock to model happens-before correctly.
+    return false;
+#else
+    return __libc_single_threaded != 0;
+#endif
+}
 
 class RecursiveMutex {
 public:
