@@ -435,7 +435,7 @@ template <class C> int Char(Sink<C>& o, const Spec& s, int v) {
 }
 
 template <class C, class T> int Float(Sink<C>& o, const Spec& s, T value) {
-    char fmt[8];
+    char fmt[12]; // "%#+ .*Lg"
     char* f = fmt;
     *f++ = '%';
     if (s.flags & kHash) *f++ = '#';
