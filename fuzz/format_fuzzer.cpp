@@ -284,7 +284,9 @@ void AddConversion(Job& job, FuzzedDataProvider& in) {
 
 // ASan's printf interceptor takes %.Ns arguments to be terminated and would
 // report the unterminated ones given to glibc; the engine itself is checked.
-extern "C" const char* __asan_default_options() { return "check_printf=0"; }
+extern "C" const char* __asan_default_options() {
+    return "check_printf=0";
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);

@@ -250,6 +250,8 @@ TEST(TextFormat, PointersAndOverflow) {
     EXPECT_EQ(Format(out, sizeof out, "%99999999999d", 1), -1);
     EXPECT_EQ(Format(out, 4, "%2147483646d", 1), INT_MAX - 1);
     EXPECT_STREQ(out, "   ");
+    EXPECT_EQ(Format(out, SIZE_MAX, "%d|%s%c", 12, "unbounded", '!'), 13);
+    EXPECT_STREQ(out, "12|unbounded!");
 }
 
 template <class C, class... A> void CheckTruncation(const C* format, A... args) {

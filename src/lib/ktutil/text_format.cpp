@@ -561,6 +561,9 @@ template <class C> const C* FindPercent(const C* f) {
 }
 
 template <class C> int Run(C* out, size_t cap, const C* format, va_list args) {
+    // No result is longer than INT_MAX, so a larger capacity (a caller's
+    // "unbounded") is cut there rather than letting the end pointer wrap.
+    if (cap > kWidthLimit) cap = kWidthLimit;
     Sink<C> o{cap ? out : nullptr, cap ? out + cap - 1 : nullptr};
     Args a;
     va_copy(a.ap, args);
