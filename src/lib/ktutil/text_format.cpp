@@ -472,7 +472,7 @@ template <class C, class T> int Float(Sink<C>& o, const Spec& s, T value) {
     return 0;
 }
 
-// Converts one well-formed specification; returns 0 or an errno value.
+// Converts one well-formed conversion; returns 0 or an errno value.
 template <class C> int Convert(Sink<C>& o, Spec& s, Args& a) {
     if (s.widthStar) {
         int w = va_arg(a.ap, int);
