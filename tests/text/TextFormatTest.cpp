@@ -109,7 +109,7 @@ TEST(TextFormat, FloatsMatchTheCLibrary) {
         });
     const long double longs[] = {0.0L, -1.5L, 1e-4000L, LDBL_MAX, 3.14159265358979323846264L};
     for (long double v : longs)
-        EXPECT_TRUE(Same("%Lf|%.30Le|%La|%-12Lg|%+020.3LE", v, v, v, v, v));
+        EXPECT_TRUE(Same("%Lf|%.30Le|%La|%-12Lg|%+020.3LE|%#+ .3Lg", v, v, v, v, v, v));
     // Longer than the engine's local buffer: a heap buffer is used.
     EXPECT_TRUE(Same("%.700f|%#.0e|%+.40g", 1e300, 5.0, 1.0 / 3));
 }
@@ -128,7 +128,7 @@ TEST(TextFormat, StringsCharsStarsAndPercentMatchTheCLibrary) {
             EXPECT_TRUE(Same("[%*d][%-*d][%.*d][%*.*d]", w, 42, w, -7, p, 3, w, p, 12345));
             EXPECT_TRUE(Same("[%*.*f][%*.*s]", w, p, 2.5, w, p, "abcdef"));
         }
-    EXPECT_TRUE(Same("100%% [%5%] [%-3%]"));
+    EXPECT_TRUE(Same("100%% [%5%] [%-3%]", 0)); // the 0 is not used
     EXPECT_TRUE(Same("%s: %s id(%d), data(%x), \"%s\"\n", "Memory", "alloc", 42, 0xBEEF, "ok"));
 }
 
@@ -250,6 +250,8 @@ TEST(TextFormat, PointersAndOverflow) {
     EXPECT_EQ(Format(out, sizeof out, "%99999999999d", 1), -1);
     EXPECT_EQ(Format(out, 4, "%2147483646d", 1), INT_MAX - 1);
     EXPECT_STREQ(out, "   ");
+    EXPECT_EQ(Format(out, SIZE_MAX, "%d|%s%c", 12, "unbounded", '!'), 13);
+    EXPECT_STREQ(out, "12|unbounded!");
 }
 
 template <class C, class... A> void CheckTruncation(const C* format, A... args) {

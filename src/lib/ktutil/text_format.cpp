@@ -435,7 +435,7 @@ template <class C> int Char(Sink<C>& o, const Spec& s, int v) {
 }
 
 template <class C, class T> int Float(Sink<C>& o, const Spec& s, T value) {
-    char fmt[8];
+    char fmt[12]; // "%#+ .*Lg"
     char* f = fmt;
     *f++ = '%';
     if (s.flags & kHash) *f++ = '#';
@@ -472,7 +472,7 @@ template <class C, class T> int Float(Sink<C>& o, const Spec& s, T value) {
     return 0;
 }
 
-// Converts one well-formed specification; returns 0 or an errno value.
+// Converts one well-formed conversion; returns 0 or an errno value.
 template <class C> int Convert(Sink<C>& o, Spec& s, Args& a) {
     if (s.widthStar) {
         int w = va_arg(a.ap, int);
@@ -561,6 +561,9 @@ template <class C> const C* FindPercent(const C* f) {
 }
 
 template <class C> int Run(C* out, size_t cap, const C* format, va_list args) {
+    // No result is longer than INT_MAX, so a larger capacity (a caller's
+    // "unbounded") is cut there rather than letting the end pointer wrap.
+    if (cap > kWidthLimit) cap = kWidthLimit;
     Sink<C> o{cap ? out : nullptr, cap ? out + cap - 1 : nullptr};
     Args a;
     va_copy(a.ap, args);
