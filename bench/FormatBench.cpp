@@ -7,6 +7,10 @@
 //===----------------------------------------------------------------------===//
 #include "text_format.h"
 
+#include <ktutil/KtUString.h>
+#include <ktutil/KtUStringBuffer.h>
+#include <ktutil/KtUWideStringBuffer.h>
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -32,6 +36,29 @@ void LogLineNarrow(benchmark::State& state) {
                                   "Alloc", id++, 0x1234beef, "out of memory");
         benchmark::DoNotOptimize(n);
         benchmark::DoNotOptimize(buf);
+    }
+}
+
+// The same line through the string buffer, as the library formats.
+void LogLineStringBuffer(benchmark::State& state) {
+    KtUString::Initialise();
+    KtUStringBuffer buf;
+    int id = 0;
+    for (auto _ : state) {
+        buf.Format("%s: %s id(%d), data(%x), \"%s\"\n", "KtUMemory", "Alloc", id++, 0x1234beef,
+                   "out of memory");
+        benchmark::DoNotOptimize(buf.GetString());
+    }
+}
+
+void LogLineWideStringBuffer(benchmark::State& state) {
+    KtUString::Initialise();
+    KtUWideStringBuffer buf;
+    int id = 0;
+    for (auto _ : state) {
+        buf.Format(u"%s: %s id(%d), data(%x), \"%s\"\n", u"KtUMemory", u"Alloc", id++,
+                   0x1234beef, u"out of memory");
+        benchmark::DoNotOptimize(buf.GetString());
     }
 }
 
@@ -83,6 +110,8 @@ void FloatLineNarrow(benchmark::State& state) {
 
 BENCHMARK(LogLineSnprintf);
 BENCHMARK(LogLineNarrow);
+BENCHMARK(LogLineStringBuffer);
+BENCHMARK(LogLineWideStringBuffer);
 BENCHMARK(LogLineWide);
 BENCHMARK(LogLineWideFromNarrow);
 BENCHMARK(FloatLineSnprintf);
