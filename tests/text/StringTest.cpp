@@ -56,7 +56,8 @@ TEST_F(StringTest, CopiesOwnTheirBlocks) {
     EXPECT_NE(a.GetString(), b.GetString());
     b[0] = 'j';
     EXPECT_STREQ("hello", a.GetString());
-    a = a; // self-assignment keeps the text
+    KtUString& same = a;
+    a = same; // self-assignment keeps the text
     EXPECT_STREQ("hello", a.GetString());
     a.SetString(a.GetString() + 2, 2); // a part of its own text
     EXPECT_STREQ("ll", a.GetString());
