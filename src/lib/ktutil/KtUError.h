@@ -37,7 +37,7 @@ class KtUWideStringBuffer;
 class KTU_API KtUError {
 public:
     /// Buttons of a message box (0 behaves as 1).
-    enum MessageBoxButtons {
+    enum MessageBoxButtons : int {
         eMBB_ABORT_RETRY_IGNORE = 1,
         eMBB_OK = 2,
         eMBB_OK_CANCEL = 3,
@@ -45,7 +45,7 @@ public:
         eMBB_YES_NO = 5,
         eMBB_YES_NO_CANCEL = 6,
     };
-    enum MessageBoxIcon {
+    enum MessageBoxIcon : int {
         eMBI_NONE = 0,
         eMBI_INFORMATION = 1,
         eMBI_QUESTION = 2,
@@ -53,7 +53,7 @@ public:
         eMBI_ERROR = 4,
     };
     /// The button that closed a message box; 0 when none was shown.
-    enum MessageBoxResult {
+    enum MessageBoxResult : int {
         eMBR_NONE = 0,
         eMBR_ERROR = 1,
         eMBR_ABORT = 2,
