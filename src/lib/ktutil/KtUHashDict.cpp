@@ -1,12 +1,13 @@
-//===- KtUHashDict.cpp - Chained hash dictionary from a key to void* ------===//
+//===- KtUHashDict.cpp - Hash dictionary from a key to void* --------------===//
 //
-// Buckets are a power-of-two array of chains. The key hash (the pointer, or
-// h * 5 + c over the characters) is kept in each node and spread over the
-// buckets by a multiplicative mix, so the weak string hash still fills the
-// table evenly. Nodes come from a fast arena owned by the table.
+// One open-addressed table serves every key kind: a power-of-two array of
+// slots {hash, key, value} with linear probing and backward-shift deletion
+// (no tombstones). The stored hash is the key's hash, mixed so that its top
+// bits pick the home slot evenly (the string hash is the library's fixed
+// h * 5 + c, then mixed), with the lowest bit set so that 0 marks an empty
+// slot. Comparing stored hashes first keeps key comparisons to real matches.
 //
 //===----------------------------------------------------------------------===//
-#include <ktutil/KtUFastArena.h>
 #include <ktutil/KtUHashDict.h>
 #include <ktutil/KtUString.h>
 #include <ktutil/KtUWideString.h>
@@ -14,21 +15,20 @@
 #include "text_ops.h"
 
 #include <cstring>
-#include <new>
 
 using ktu::dict::KeyKind;
-using ktu::dict::Node;
+using ktu::dict::Slot;
 
 namespace ktu::dict {
 
 struct Table {
-    Node** buckets;
-    unsigned int shift; // 32 - log2(bucket count)
+    Slot* slots;
+    unsigned int shift; // 32 - log2(slot count)
     unsigned int count;
-    KtUFastArena nodes{sizeof(Node), 8};
 
-    unsigned int BucketCount() const { return 1u << (32 - shift); }
-    unsigned int Index(unsigned int hash) const { return (hash * 0x9E3779B1u) >> shift; }
+    unsigned int Capacity() const { return 1u << (32 - shift); }
+    unsigned int Mask() const { return Capacity() - 1; }
+    unsigned int Home(unsigned int hash) const { return hash >> shift; }
 };
 
 } // namespace ktu::dict
@@ -37,15 +37,33 @@ namespace {
 
 using ktu::dict::Table;
 
-constexpr unsigned int kInitialShift = 32 - 3; // 8 buckets
+constexpr unsigned int kInitialShift = 32 - 3; // 8 slots
 
 // The operations that depend on the key kind.
 template <KeyKind Kind> struct Keys;
 
+// Spreads the fixed string hash over all 32 bits (the final mix of a
+// well-known 32-bit hash): h * 5 + c alone leaves its high bits weak.
+unsigned int Mix(unsigned int h) {
+    h ^= h >> 16;
+    h *= 0x85EBCA6Bu;
+    h ^= h >> 13;
+    h *= 0xC2B2AE35u;
+    h ^= h >> 16;
+    return h;
+}
+
 template <> struct Keys<KeyKind::ePointer> {
+    // The 64-bit counterpart of Mix over the address: a plain multiplicative
+    // hash clusters the evenly spaced addresses that allocators hand out.
     static unsigned int Hash(const void* key) {
         auto v = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(key));
-        return static_cast<unsigned int>(v ^ (v >> 32));
+        v ^= v >> 33;
+        v *= 0xFF51AFD7ED558CCDull;
+        v ^= v >> 33;
+        v *= 0xC4CEB9FE1A85EC53ull;
+        v ^= v >> 33;
+        return static_cast<unsigned int>(v >> 32) | 1u;
     }
     static bool Equal(const void* a, const void* b) { return a == b; }
     static const void* Copy(const void* key) { return key; }
@@ -54,7 +72,7 @@ template <> struct Keys<KeyKind::ePointer> {
 
 template <class C, bool Owned> struct StrKeys {
     static unsigned int Hash(const void* key) {
-        return ktu::text::Hash(static_cast<const C*>(key));
+        return Mix(ktu::text::Hash(static_cast<const C*>(key))) | 1u;
     }
     static bool Equal(const void* a, const void* b) {
         return ktu::text::Equal(static_cast<const C*>(a), static_cast<const C*>(b)) != 0;
@@ -77,70 +95,95 @@ template <> struct Keys<KeyKind::eTempStr> : StrKeys<char, false> {};
 template <> struct Keys<KeyKind::eOwnedWideStr> : StrKeys<KtUWChar, true> {};
 template <> struct Keys<KeyKind::eTempWideStr> : StrKeys<KtUWChar, false> {};
 
-Node** AllocBuckets(unsigned int count) {
-    auto** buckets =
-        static_cast<Node**>(KtUMemory::AllocEx(count * sizeof(Node*), KtUMemory::eALIGN8, 0));
-    if (buckets) std::memset(buckets, 0, count * sizeof(Node*));
-    return buckets;
+Slot* AllocSlots(unsigned int count) {
+    auto* slots = static_cast<Slot*>(
+        KtUMemory::AllocEx(count * sizeof(Slot), KtUMemory::eALIGN8, 0));
+    if (slots)
+        std::memset(slots, 0, count * sizeof(Slot));
+    return slots;
 }
 
-void FreeBuckets(Node** buckets, unsigned int count) {
-    KtUMemory::Dealloc(buckets, count * sizeof(Node*), KtUMemory::eALIGN8);
+void FreeSlots(Slot* slots, unsigned int count) {
+    KtUMemory::Dealloc(slots, count * sizeof(Slot), KtUMemory::eALIGN8);
 }
 
 Table* NewTable(unsigned int shift) {
-    void* memory = KtUMemory::AllocEx(sizeof(Table), KtUMemory::eALIGN8, 0);
-    if (!memory) return nullptr;
-    Table* table = new (memory) Table;
+    auto* table =
+        static_cast<Table*>(KtUMemory::AllocEx(sizeof(Table), KtUMemory::eALIGN8, 0));
+    if (!table)
+        return nullptr;
     table->shift = shift;
     table->count = 0;
-    table->buckets = AllocBuckets(table->BucketCount());
-    if (!table->buckets) {
-        table->~Table();
-        KtUMemory::Dealloc(memory, sizeof(Table), KtUMemory::eALIGN8);
+    table->slots = AllocSlots(table->Capacity());
+    if (!table->slots) {
+        KtUMemory::Dealloc(table, sizeof(Table), KtUMemory::eALIGN8);
         return nullptr;
     }
     return table;
 }
 
 template <KeyKind Kind> void DeleteTable(Table* table) {
-    if (!table) return;
-    if (Kind != KeyKind::ePointer && Kind != KeyKind::eTempStr && Kind != KeyKind::eTempWideStr)
-        for (unsigned int b = 0; b < table->BucketCount(); ++b)
-            for (Node* n = table->buckets[b]; n; n = n->next)
-                Keys<Kind>::Free(n->key);
-    FreeBuckets(table->buckets, table->BucketCount());
-    table->~Table();
+    if (!table)
+        return;
+    for (unsigned int i = 0; i < table->Capacity(); ++i)
+        if (table->slots[i].hash)
+            Keys<Kind>::Free(table->slots[i].key);
+    FreeSlots(table->slots, table->Capacity());
     KtUMemory::Dealloc(table, sizeof(Table), KtUMemory::eALIGN8);
 }
 
-// Doubles the bucket count, keeping every node; chains are rebuilt bucket by
-// bucket, so the resulting order depends only on the table's contents.
-void Grow(Table* table) {
-    unsigned int old_count = table->BucketCount();
-    Node** buckets = AllocBuckets(old_count * 2);
-    if (!buckets) return; // longer chains, still correct
-    Node** old = table->buckets;
-    table->buckets = buckets;
-    --table->shift;
-    for (unsigned int b = 0; b < old_count; ++b) {
-        for (Node* n = old[b]; n;) {
-            Node* next = n->next;
-            Node*& head = buckets[table->Index(n->hash)];
-            n->next = head;
-            head = n;
-            n = next;
-        }
-    }
-    FreeBuckets(old, old_count);
+// Places a slot's content at the first free slot from its home.
+Slot* Place(Table* table, const Slot& slot) {
+    unsigned int i = table->Home(slot.hash);
+    while (table->slots[i].hash)
+        i = (i + 1) & table->Mask();
+    table->slots[i] = slot;
+    return &table->slots[i];
 }
 
-// The slot that points at the key's node (or at the chain's end).
-template <KeyKind Kind> Node** Lookup(const Table* table, const void* key, unsigned int hash) {
-    Node** slot = &table->buckets[table->Index(hash)];
-    for (; *slot; slot = &(*slot)->next)
-        if ((*slot)->hash == hash && Keys<Kind>::Equal((*slot)->key, key)) return slot;
-    return slot;
+// Doubles the capacity. Slots are re-placed in the old array's order, so the
+// result depends only on the table's contents and history.
+bool Grow(Table* table) {
+    unsigned int old_capacity = table->Capacity();
+    Slot* slots = AllocSlots(old_capacity * 2);
+    if (!slots)
+        return false;
+    Slot* old = table->slots;
+    table->slots = slots;
+    --table->shift;
+    for (unsigned int i = 0; i < old_capacity; ++i)
+        if (old[i].hash)
+            Place(table, old[i]);
+    FreeSlots(old, old_capacity);
+    return true;
+}
+
+// The key's slot, or null.
+template <KeyKind Kind> Slot* Lookup(const Table* table, const void* key, unsigned int hash) {
+    for (unsigned int i = table->Home(hash);; i = (i + 1) & table->Mask()) {
+        Slot* slot = &table->slots[i];
+        if (slot->hash == hash && Keys<Kind>::Equal(slot->key, key))
+            return slot;
+        if (!slot->hash)
+            return nullptr;
+    }
+}
+
+// Empties a slot and moves later slots of the run back into the gap, so
+// that every key stays reachable from its home without tombstones.
+void Erase(Table* table, Slot* slot) {
+    unsigned int gap = static_cast<unsigned int>(slot - table->slots);
+    for (unsigned int i = (gap + 1) & table->Mask(); table->slots[i].hash;
+         i = (i + 1) & table->Mask()) {
+        unsigned int home = table->Home(table->slots[i].hash);
+        // Move it when its home is not within (gap, i], cyclically.
+        if (((i - home) & table->Mask()) >= ((i - gap) & table->Mask())) {
+            table->slots[gap] = table->slots[i];
+            gap = i;
+        }
+    }
+    table->slots[gap] = Slot{0, nullptr, nullptr};
+    --table->count;
 }
 
 } // namespace
@@ -153,23 +196,21 @@ template <KeyKind Kind, class K> KtUHashDict<Kind, K>::KtUHashDict(const KtUHash
 
 template <KeyKind Kind, class K>
 KtUHashDict<Kind, K>& KtUHashDict<Kind, K>::operator=(const KtUHashDict& other) {
-    if (this == &other) return *this;
+    if (this == &other)
+        return *this;
     RemoveAll();
-    if (!other.m_table || other.m_table->count == 0) return *this;
+    if (!other.m_table || other.m_table->count == 0)
+        return *this;
     Table* copy = NewTable(other.m_table->shift);
-    if (!copy) return *this;
-    // Same bucket count and, within each chain, the same order.
-    for (unsigned int b = 0; b < other.m_table->BucketCount(); ++b) {
-        Node** tail = &copy->buckets[b];
-        for (Node* n = other.m_table->buckets[b]; n; n = n->next) {
-            auto* node = static_cast<Node*>(copy->nodes.Alloc());
-            if (!node) break;
-            *node = {nullptr, n->hash, Keys<Kind>::Copy(n->key), n->value};
-            *tail = node;
-            tail = &node->next;
-            ++copy->count;
-        }
+    if (!copy)
+        return *this;
+    // The same capacity and positions: the copy iterates in the same order.
+    for (unsigned int i = 0; i < copy->Capacity(); ++i) {
+        const Slot& slot = other.m_table->slots[i];
+        if (slot.hash)
+            copy->slots[i] = Slot{slot.hash, Keys<Kind>::Copy(slot.key), slot.value};
     }
+    copy->count = other.m_table->count;
     m_table = copy;
     return *this;
 }
@@ -184,16 +225,17 @@ template <KeyKind Kind, class K> int KtUHashDict<Kind, K>::Size() const {
 
 template <KeyKind Kind, class K> void*& KtUHashDict<Kind, K>::Enter(K key) {
     static void* s_failed; // the slot handed out when memory ran out
-    if (!m_table && !(m_table = NewTable(kInitialShift))) return s_failed = nullptr, s_failed;
+    if (!m_table && !(m_table = NewTable(kInitialShift)))
+        return s_failed = nullptr, s_failed;
     unsigned int hash = Keys<Kind>::Hash(key);
-    Node** slot = Lookup<Kind>(m_table, key, hash);
-    if (*slot) return (*slot)->value;
-    auto* node = static_cast<Node*>(m_table->nodes.Alloc());
-    if (!node) return s_failed = nullptr, s_failed;
-    *node = {nullptr, hash, Keys<Kind>::Copy(key), nullptr};
-    *slot = node;
-    if (++m_table->count > m_table->BucketCount()) Grow(m_table);
-    return node->value;
+    if (Slot* slot = Lookup<Kind>(m_table, key, hash))
+        return slot->value;
+    // Keep the table at most half full.
+    if (2 * (m_table->count + 1) > m_table->Capacity() && !Grow(m_table) &&
+        m_table->count + 1 == m_table->Capacity())
+        return s_failed = nullptr, s_failed;
+    ++m_table->count;
+    return Place(m_table, Slot{hash, Keys<Kind>::Copy(key), nullptr})->value;
 }
 
 template <KeyKind Kind, class K> int KtUHashDict<Kind, K>::Enter(K key, void* value) {
@@ -203,29 +245,32 @@ template <KeyKind Kind, class K> int KtUHashDict<Kind, K>::Enter(K key, void* va
 }
 
 template <KeyKind Kind, class K> int KtUHashDict<Kind, K>::Find(K key, void** value) const {
-    if (!m_table) return 0;
-    Node* node = *Lookup<Kind>(m_table, key, Keys<Kind>::Hash(key));
-    if (!node) return 0;
-    if (value) *value = node->value;
+    if (!m_table)
+        return 0;
+    Slot* slot = Lookup<Kind>(m_table, key, Keys<Kind>::Hash(key));
+    if (!slot)
+        return 0;
+    if (value)
+        *value = slot->value;
     return 1;
 }
 
 template <KeyKind Kind, class K> void** KtUHashDict<Kind, K>::Find(K key) {
-    if (!m_table) return nullptr;
-    Node* node = *Lookup<Kind>(m_table, key, Keys<Kind>::Hash(key));
-    return node ? &node->value : nullptr;
+    if (!m_table)
+        return nullptr;
+    Slot* slot = Lookup<Kind>(m_table, key, Keys<Kind>::Hash(key));
+    return slot ? &slot->value : nullptr;
 }
 
 template <KeyKind Kind, class K> void* KtUHashDict<Kind, K>::FindAndRemove(K key) {
-    if (!m_table) return nullptr;
-    Node** slot = Lookup<Kind>(m_table, key, Keys<Kind>::Hash(key));
-    Node* node = *slot;
-    if (!node) return nullptr;
-    *slot = node->next;
-    void* value = node->value;
-    Keys<Kind>::Free(node->key);
-    m_table->nodes.Dealloc(node);
-    --m_table->count;
+    if (!m_table)
+        return nullptr;
+    Slot* slot = Lookup<Kind>(m_table, key, Keys<Kind>::Hash(key));
+    if (!slot)
+        return nullptr;
+    void* value = slot->value;
+    Keys<Kind>::Free(slot->key);
+    Erase(m_table, slot);
     return value;
 }
 
@@ -242,20 +287,21 @@ template <KeyKind Kind, class K> void KtUHashDict<Kind, K>::RemoveAll() {
 
 template <KeyKind Kind, class K> KtUHashDictIt<K> KtUHashDict<Kind, K>::Begin() const {
     if (m_table)
-        for (unsigned int b = 0; b < m_table->BucketCount(); ++b)
-            if (Node* n = m_table->buckets[b]) return Iterator(m_table, b, n);
+        for (unsigned int i = 0; i < m_table->Capacity(); ++i)
+            if (m_table->slots[i].hash)
+                return Iterator(m_table, &m_table->slots[i]);
     return Iterator();
 }
 
 // --- KtUHashDictIt -------------------------------------------------------------
 
 template <class K> void KtUHashDictIt<K>::Next() {
-    if (!m_node) return;
-    if ((m_node = m_node->next)) return;
-    for (unsigned int b = m_bucket + 1; b < m_table->BucketCount(); ++b) {
-        if (Node* n = m_table->buckets[b]) {
-            m_bucket = b;
-            m_node = n;
+    if (!m_slot)
+        return;
+    Slot* end = m_table->slots + m_table->Capacity();
+    for (Slot* slot = m_slot + 1; slot < end; ++slot) {
+        if (slot->hash) {
+            m_slot = slot;
             return;
         }
     }

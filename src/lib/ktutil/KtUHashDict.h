@@ -13,9 +13,10 @@
 //
 // String keys hash as h = h * 5 + c and compare by content; a null key is
 // allowed and equals only another null key. The table is allocated with the
-// first element; its buckets double when it holds as many elements as
-// buckets, and iteration visits bucket by bucket, so the order is the same
-// for the same sequence of operations.
+// first element: an open-addressed array of slots {hash, key, value} with
+// linear probing, doubled when more than half full. Iteration visits the
+// slots in order, so the order is the same for the same sequence of
+// operations.
 //
 // Thread safety: none; a dictionary is used by one thread at a time.
 //
@@ -36,9 +37,9 @@ enum class KeyKind {
     eTempWideStr,  ///< const KtUWChar*: content; the caller keeps it alive
 };
 
-/// One element: the chain link, the key's hash, the key and the value.
-struct Node {
-    Node* next;
+/// One slot of the table: the key's mixed hash (0 for an empty slot), the
+/// key and the value.
+struct Slot {
     unsigned int hash;
     const void* key;
     void* value;
@@ -52,10 +53,10 @@ struct Table;
 template <class K> class KtUHashDictIt {
 public:
     KtUHashDictIt() = default;
-    bool IsValid() const { return m_node != nullptr; }
-    K GetKey() const { return static_cast<K>(const_cast<void*>(m_node->key)); }
-    void* GetValue() const { return m_node->value; }
-    void*& EditValue() const { return m_node->value; }
+    bool IsValid() const { return m_slot != nullptr; }
+    K GetKey() const { return static_cast<K>(const_cast<void*>(m_slot->key)); }
+    void* GetValue() const { return m_slot->value; }
+    void*& EditValue() const { return m_slot->value; }
     void Next();
     void Swap(KtUHashDictIt& other) noexcept {
         KtUHashDictIt t = *this;
@@ -67,12 +68,11 @@ public:
 
 private:
     template <ktu::dict::KeyKind, class> friend class KtUHashDict;
-    KtUHashDictIt(const ktu::dict::Table* table, unsigned int bucket, ktu::dict::Node* node)
-        : m_table(table), m_bucket(bucket), m_node(node) {}
+    KtUHashDictIt(const ktu::dict::Table* table, ktu::dict::Slot* slot)
+        : m_table(table), m_slot(slot) {}
 
     const ktu::dict::Table* m_table = nullptr;
-    unsigned int m_bucket = 0;
-    ktu::dict::Node* m_node = nullptr;
+    ktu::dict::Slot* m_slot = nullptr;
 };
 
 /// Chained hash dictionary from a key to an untyped value (see above).
