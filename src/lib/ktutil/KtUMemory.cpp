@@ -4,6 +4,7 @@
 #include <ktutil/KtUSysError.h>
 
 #include "mem_arena.h"
+#include "mem_retain.h"
 #include "mem_switches.h"
 #include "sys_fatal.h"
 #include "sys_lock.h"
@@ -16,7 +17,6 @@
 #include <cstring>
 #include <malloc.h>
 #include <new>
-#include <sys/single_threaded.h>
 
 namespace ktu::mem {
 bool g_scrub = false;
@@ -26,31 +26,8 @@ bool g_debug = false;
 
 namespace {
 
-// ktu::sys::FastLockGuard with the single-thread test inline: on the
-// allocation fast path the out-of-line IsSingleThreaded() call costs as much
-// as the free-list pop itself.
-class FastLockGuard {
-public:
-    explicit FastLockGuard(ktu::sys::RecursiveMutex& m) : m_mutex(m), m_locked(!SingleThreaded()) {
-        if (m_locked) m_mutex.Lock();
-    }
-    ~FastLockGuard() {
-        if (m_locked) m_mutex.Unlock();
-    }
-    FastLockGuard(const FastLockGuard&) = delete;
-    FastLockGuard& operator=(const FastLockGuard&) = delete;
-
-private:
-    static bool SingleThreaded() {
-#if defined(KTU_TSAN)
-        return false; // TSan must see every lock
-#else
-        return __libc_single_threaded != 0;
-#endif
-    }
-    ktu::sys::RecursiveMutex& m_mutex;
-    bool m_locked;
-};
+using ktu::mem::g_lock;
+using ktu::sys::FastLockGuard;
 
 constexpr unsigned kMaxSmall = 512;
 constexpr unsigned kBadSize = 0x7FF00001u;
@@ -59,7 +36,6 @@ constexpr unsigned kMaxArenas = 320;
 constexpr unsigned kMaxExact = 24;
 
 KtUComponent s_component;
-ktu::sys::RecursiveMutex s_lock;
 bool s_setup = false;
 
 // Switches; the *_set flags record that the program chose, which overrides
@@ -172,25 +148,39 @@ KtURawArena* ExactArena(unsigned n) {
     return nullptr;
 }
 
+// Before the new handler is asked: memory the arenas keep mapped for reuse
+// may be all that stands in the way. True when some was given back.
+inline bool PurgeRetained() {
+    return ktu::mem::PurgeAll() != 0;
+}
+
 // Allocates from an arena under the lock, retrying through the new handler.
 inline void* ArenaAlloc(KtURawArena* arena, unsigned counted, unsigned size, int try_only) {
     for (;;) {
         {
-            FastLockGuard guard(s_lock);
+            FastLockGuard guard(g_lock);
             if (void* p = KtUArenaFastPath::Alloc(arena)) {
                 s_arena_bytes += counted;
                 return p;
             }
         }
+        if (PurgeRetained()) continue;
         KtUMemory::NewHandler handler = s_new_handler;
         if (!handler || !handler(size, try_only)) return nullptr;
     }
 }
 
+// Deallocations until the next look at the clock for retained memory to purge.
+unsigned s_tick_countdown = ktu::mem::kTickInterval;
+
 inline void ArenaDealloc(KtURawArena* arena, void* block, unsigned counted) {
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     KtUArenaFastPath::Dealloc(arena, block);
     s_arena_bytes -= counted;
+    if (__builtin_expect(--s_tick_countdown == 0, 0)) {
+        s_tick_countdown = ktu::mem::kTickInterval;
+        ktu::mem::Tick();
+    }
 }
 
 // Fills table[0..] with the arenas for requests start, start+step, ..., end
@@ -352,7 +342,10 @@ void KtUMemory::Terminate() {
              static_cast<unsigned long long>(s_region_bytes));
         outstanding = true;
     }
-    if (outstanding) return;
+    if (outstanding) {
+        ReleaseRetainedMemory();
+        return;
+    }
     std::free(s_callbacks);
     s_callbacks = nullptr;
     s_callback_count = s_callback_cap = 0;
@@ -363,6 +356,7 @@ void KtUMemory::Terminate() {
         arena->~KtURawArena();
     }
     s_arenas_used = 0;
+    ReleaseRetainedMemory();
     std::memset(s_small, 0, sizeof(s_small));
     std::memset(s_medium, 0, sizeof(s_medium));
     s_exact_count = 0;
@@ -402,13 +396,14 @@ void* KtUMemory::AllocEx(unsigned int size, Alignment alignment, int try_only) {
     if (IsDirect(size)) {
         for (;;) {
             if (void* p = ktu::sys::VmReserveCommitted(size)) {
-                FastLockGuard guard(s_lock);
+                FastLockGuard guard(g_lock);
                 s_region_bytes += size;
                 return p;
             }
             ktu::mem::LogLine(
                 "virtual_alloc_alloc: Failed to allocate size %d, allocation type %x, protect %x\n",
                 int(size), 0x3000u, 4u);
+            if (PurgeRetained()) continue;
             NewHandler handler = s_new_handler;
             if (!handler || !handler(size, 1)) break;
         }
@@ -446,7 +441,7 @@ void KtUMemory::Dealloc(void* block, unsigned int size, Alignment alignment) {
     if (IsDirect(size)) {
         if ((reinterpret_cast<uintptr_t>(block) & (s_region_size - 1)) == 0) {
             ktu::sys::VmRelease(block, size);
-            FastLockGuard guard(s_lock);
+            FastLockGuard guard(g_lock);
             s_region_bytes -= size;
             return;
         }
@@ -558,12 +553,13 @@ void* KtUMemory::TryMalloc(unsigned int size) {
 
 void* KtUMemory::MallocEx(unsigned int size, int try_only) {
     if (!try_only) CheckSize(size);
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     for (;;) {
         if (void* p = std::malloc(size)) {
             s_malloc_bytes += malloc_usable_size(p);
             return p;
         }
+        if (PurgeRetained()) continue;
         NewHandler handler = s_new_handler;
         if (!handler || !handler(size, try_only)) return nullptr;
     }
@@ -571,7 +567,7 @@ void* KtUMemory::MallocEx(unsigned int size, int try_only) {
 
 void KtUMemory::Free(void* block) {
     if (!block) return;
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     s_malloc_bytes -= malloc_usable_size(block);
     std::free(block);
 }
@@ -591,7 +587,7 @@ void* KtUMemory::ReallocEx(void* block, unsigned int size, int try_only) {
         Free(block);
         return nullptr;
     }
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     size_t old_usable = malloc_usable_size(block);
     for (;;) {
         if (void* p = std::realloc(block, size)) {
@@ -599,6 +595,7 @@ void* KtUMemory::ReallocEx(void* block, unsigned int size, int try_only) {
             s_malloc_bytes -= old_usable;
             return p;
         }
+        if (PurgeRetained()) continue;
         NewHandler handler = s_new_handler;
         if (!handler || !handler(size, try_only)) return nullptr;
     }
@@ -628,13 +625,14 @@ void* KtUMemory::AllocRegionEx(unsigned int size, Lifetime lifetime, int try_onl
     }
     for (;;) {
         if (void* p = ktu::sys::VmReserveCommitted(size, lifetime == eLIFETIME_LONG)) {
-            FastLockGuard guard(s_lock);
+            FastLockGuard guard(g_lock);
             s_region_bytes += size;
             return p;
         }
         ktu::mem::LogLine(
             "virtual_alloc_alloc: Failed to allocate size %d, allocation type %x, protect %x\n",
             int(size), lifetime == eLIFETIME_LONG ? 0x103000u : 0x3000u, 4u);
+        if (PurgeRetained()) continue;
         NewHandler handler = s_new_handler;
         if (!handler || !handler(size, try_only)) return nullptr;
     }
@@ -648,7 +646,7 @@ void KtUMemory::DeallocRegion(void* block, unsigned int size, Lifetime) {
         return;
     }
     ktu::sys::VmRelease(block, size);
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     s_region_bytes -= size;
 }
 
@@ -723,7 +721,7 @@ KtUNat64 KtUMemory::GetMemoryAllocated() {
     KtUNat64 total;
     unsigned count;
     {
-        FastLockGuard guard(s_lock);
+        FastLockGuard guard(g_lock);
         total = s_arena_bytes + s_malloc_bytes + s_region_bytes + s_external_bytes;
         count = s_callback_count;
     }
@@ -733,42 +731,50 @@ KtUNat64 KtUMemory::GetMemoryAllocated() {
 }
 
 KtUNat64 KtUMemory::GetDirectMemoryAllocated() {
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     return s_arena_bytes + s_malloc_bytes + s_region_bytes;
 }
 
 KtUNat64 KtUMemory::GetArenaMemoryAllocated() {
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     return s_arena_bytes;
 }
 
 KtUNat64 KtUMemory::GetMallocMemoryAllocated() {
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     return s_malloc_bytes;
 }
 
 KtUNat64 KtUMemory::GetRegionMemoryAllocated() {
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     return s_region_bytes;
 }
 
+KtUNat64 KtUMemory::GetRetainedMemory() {
+    return ktu::mem::RetainedBytes();
+}
+
+void KtUMemory::ReleaseRetainedMemory() {
+    ktu::mem::PurgeAll();
+}
+
 KtUNat64 KtUMemory::GetExternalMemoryAllocated() {
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     return s_external_bytes;
 }
 
 void KtUMemory::ReportExternalAlloc(unsigned int size) {
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     s_external_bytes += size;
 }
 
 void KtUMemory::ReportExternalDealloc(unsigned int size) {
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     s_external_bytes -= size;
 }
 
 void KtUMemory::RegisterExternalMemoryAllocatedCB(ExternalMemoryCB cb) {
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     if (s_callback_count == s_callback_cap) {
         unsigned cap = s_callback_cap ? s_callback_cap * 2 : 8;
         void* grown = std::realloc(s_callbacks, cap * sizeof(ExternalMemoryCB));
@@ -780,7 +786,7 @@ void KtUMemory::RegisterExternalMemoryAllocatedCB(ExternalMemoryCB cb) {
 }
 
 void KtUMemory::UnregisterExternalMemoryAllocatedCB(ExternalMemoryCB cb) {
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     for (unsigned i = 0; i < s_callback_count; ++i) {
         if (s_callbacks[i] == cb) {
             std::memmove(s_callbacks + i, s_callbacks + i + 1,
@@ -814,7 +820,7 @@ unsigned int KtUMemory::GetHistogramNextSize(unsigned int size) {
 }
 
 unsigned int KtUMemory::GetHistogramNumBlocks(unsigned int size) {
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     KtURawArena* arena = HistogramArena(size);
     return arena ? arena->GetBlocksAllocated() : 0;
 }
@@ -825,13 +831,13 @@ unsigned int KtUMemory::GetHistogramRegionSize(unsigned int size) {
 }
 
 KtUNat64 KtUMemory::GetHistogramCommittedMemory(unsigned int size) {
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     KtURawArena* arena = HistogramArena(size);
     return arena ? arena->GetCommittedMemory() : 0;
 }
 
 KtUNat64 KtUMemory::GetHistogramReservedMemory(unsigned int size) {
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     KtURawArena* arena = HistogramArena(size);
     return arena ? arena->GetReservedMemory() : 0;
 }
@@ -939,7 +945,7 @@ void* KtUMemory::GetLargestFreeRegionBase() {
 
 void KtUMemory::CheckMemory() {
     {
-        FastLockGuard guard(s_lock);
+        FastLockGuard guard(g_lock);
         for (unsigned i = 1; i <= kMaxSmall / 4; ++i)
             if (s_small[i]) s_small[i]->CheckArena();
         for (auto& table : s_medium)

@@ -2,6 +2,7 @@
 #include <ktutil/KtURawArena.h>
 
 #include "mem_arena.h"
+#include "mem_retain.h"
 #include "mem_switches.h"
 #include "sys_fatal.h"
 #include "sys_vm.h"
@@ -117,7 +118,8 @@ void KtURawArena::SetupPage(Region* region, unsigned int index) {
     ktu::mem::Poison(base + begin, last - begin);
 }
 
-Region* KtURawArena::NewRegion() {
+// Maps a fresh region with its first page (or all of it) committed.
+void* KtURawArena::MapRegion() {
     using namespace ktu::sys;
     const size_t r = m_region_size;
     void* p;
@@ -171,6 +173,17 @@ Region* KtURawArena::NewRegion() {
             return nullptr;
         }
     }
+    return p;
+}
+
+Region* KtURawArena::NewRegion() {
+    const size_t ready = m_single_page ? m_region_size : m_page_size; // committed at once
+    void* p = ktu::mem::TakeRegion(m_region_size, ready);
+    if (!p) {
+        p = MapRegion();
+        if (!p) return nullptr;
+        ktu::mem::CountFreshRegion(ready);
+    }
     Region* region = static_cast<Region*>(p);
     region->next = 0;
     region->prev = 0;
@@ -182,9 +195,11 @@ Region* KtURawArena::NewRegion() {
     return region;
 }
 
-void KtURawArena::FreeRegion(Region* region) {
-    ktu::mem::Unpoison(region, m_region_size);
-    ktu::sys::VmRelease(region, m_region_size);
+// Bytes of region that are logically committed.
+size_t KtURawArena::CommittedBytes(Region* region) const {
+    if (m_single_page) return m_region_size;
+    return size_t(m_page_size) *
+           (1 + unsigned(__builtin_popcount(m_other_pages_mask & ~region->m.uncommitted_mask)));
 }
 
 void* KtURawArena::Alloc() {
@@ -221,7 +236,7 @@ void* KtURawArena::AllocSlow() {
             k = LowestBit(mask);
         } else {
             k = LowestBit(region->m.uncommitted_mask);
-            if (!ktu::sys::VmCommit(base + (size_t(k) << m_page_shift), m_page_size)) {
+            if (!ktu::mem::CommitPage(base + (size_t(k) << m_page_shift), m_page_size)) {
                 ktu::mem::LogLine("virtual_alloc_alloc: Failed to allocate size %d, allocation "
                                   "type %x, protect %x\n",
                                   int(m_page_size), 0x1000u, 4u);
@@ -332,8 +347,7 @@ void KtURawArena::DeallocSlow(void* p) {
     if (!m_single_page) {
         if (k != 0) {
             char* start = base + (size_t(k) << m_page_shift);
-            ktu::mem::Unpoison(start, m_page_size);
-            ktu::sys::VmDecommit(start, m_page_size);
+            ktu::mem::RetainPage(start, m_page_size);
             region->m.free_mask &= ~(1u << k);
             region->m.uncommitted_mask |= 1u << k;
         }
@@ -348,7 +362,7 @@ void KtURawArena::DeallocSlow(void* p) {
         region->next == 0)
         return;
     Unlink(region, &m_partial);
-    FreeRegion(region);
+    ktu::mem::RetainRegion(region, m_region_size, CommittedBytes(region));
 }
 
 void KtURawArena::Release() {
@@ -356,7 +370,7 @@ void KtURawArena::Release() {
         if (ktu::mem::g_check) CheckRegionList(*list);
         while (Region* region = Decode(*list)) {
             *list = region->next;
-            FreeRegion(region);
+            ktu::mem::DropRegion(region, m_region_size, CommittedBytes(region));
         }
     }
     m_blocks_allocated = 0;
