@@ -182,6 +182,9 @@ Region* KtURawArena::NewRegion() {
     if (!p) {
         p = MapRegion();
         if (!p) return nullptr;
+        // The committed part will be handed out block by block: fault it in
+        // with one call rather than one fault per system page.
+        ktu::sys::VmPopulate(p, ready);
         ktu::mem::CountFreshRegion(ready);
     }
     Region* region = static_cast<Region*>(p);

@@ -225,7 +225,10 @@ bool CommitPage(void* page, size_t size) {
     uint16_t bits = Bits(size_t(static_cast<char*>(page) - Address(n)), size);
     RegionState* s = Find(n);
     uint16_t had = s ? uint16_t(s->retained & bits) : 0;
-    if (had != bits && !ktu::sys::VmCommit(page, size)) return false;
+    if (had != bits) {
+        if (!ktu::sys::VmCommit(page, size)) return false;
+        ktu::sys::VmPopulate(page, size); // one call instead of a fault per system page
+    }
     if (had) {
         s->retained &= uint16_t(~bits);
         s_retained -= MaskBytes(had);
