@@ -155,11 +155,12 @@ inline bool PurgeRetained() {
 }
 
 // Allocates from an arena under the lock, retrying through the new handler.
-inline void* ArenaAlloc(KtURawArena* arena, unsigned counted, unsigned size, int try_only) {
+__attribute__((noinline)) void* ArenaAllocSlow(KtURawArena* arena, unsigned counted, unsigned size,
+                                               int try_only) {
     for (;;) {
         {
             FastLockGuard guard(g_lock);
-            if (void* p = KtUArenaFastPath::Alloc(arena)) {
+            if (void* p = arena->Alloc()) {
                 s_arena_bytes += counted;
                 return p;
             }
@@ -173,14 +174,38 @@ inline void* ArenaAlloc(KtURawArena* arena, unsigned counted, unsigned size, int
 // Deallocations until the next look at the clock for retained memory to purge.
 unsigned s_tick_countdown = ktu::mem::kTickInterval;
 
-inline void ArenaDealloc(KtURawArena* arena, void* block, unsigned counted) {
+__attribute__((noinline)) void TickNow() {
+    s_tick_countdown = ktu::mem::kTickInterval;
+    ktu::mem::Tick();
+}
+
+__attribute__((noinline)) void ArenaDeallocSlow(KtURawArena* arena, void* block, unsigned counted) {
     FastLockGuard guard(g_lock);
-    KtUArenaFastPath::Dealloc(arena, block);
+    arena->Dealloc(block);
     s_arena_bytes -= counted;
-    if (__builtin_expect(--s_tick_countdown == 0, 0)) {
-        s_tick_countdown = ktu::mem::kTickInterval;
-        ktu::mem::Tick();
+    if (--s_tick_countdown == 0) TickNow();
+}
+
+// The allocation hot path: while the process has one thread no lock is
+// taken, and the arena's common case is inline; everything else is out of line.
+inline void* ArenaAlloc(KtURawArena* arena, unsigned counted, unsigned size, int try_only) {
+    if (__builtin_expect(ktu::sys::IsSingleThreaded(), 1)) {
+        if (void* p = KtUArenaFastPath::TryAlloc(arena)) {
+            s_arena_bytes += counted;
+            return p;
+        }
     }
+    return ArenaAllocSlow(arena, counted, size, try_only);
+}
+
+inline void ArenaDealloc(KtURawArena* arena, void* block, unsigned counted) {
+    if (__builtin_expect(ktu::sys::IsSingleThreaded(), 1) &&
+        KtUArenaFastPath::TryDealloc(arena, block)) {
+        s_arena_bytes -= counted;
+        if (__builtin_expect(--s_tick_countdown == 0, 0)) TickNow();
+        return;
+    }
+    ArenaDeallocSlow(arena, block, counted);
 }
 
 // Fills table[0..] with the arenas for requests start, start+step, ..., end
@@ -373,6 +398,9 @@ int KtUMemory::IsInitialised() {
 // Sized blocks
 //===----------------------------------------------------------------------===//
 
+static void* AllocOther(unsigned int size, int try_only);
+static void DeallocOther(void* block, unsigned int size);
+
 void* KtUMemory::Alloc(unsigned int size, Alignment alignment) {
     return AllocEx(size, alignment, 0);
 }
@@ -382,12 +410,17 @@ void* KtUMemory::TryAlloc(unsigned int size, Alignment alignment) {
 }
 
 void* KtUMemory::AllocEx(unsigned int size, Alignment alignment, int try_only) {
-    if (size - 1u < kMaxSmall && !s_force_malloc) {
+    if (__builtin_expect(size - 1u < kMaxSmall && !s_force_malloc, 1)) {
         unsigned i = SmallIndex(size, alignment);
         return ArenaAlloc(s_small[i], i * 4, size, try_only);
     }
+    return AllocOther(size, try_only);
+}
+
+// AllocEx beyond the small arenas.
+__attribute__((noinline)) static void* AllocOther(unsigned int size, int try_only) {
     if (size == 0) return nullptr;
-    if (s_force_malloc) return MallocEx(size, try_only);
+    if (s_force_malloc) return KtUMemory::MallocEx(size, try_only);
     if (!try_only) CheckSize(size);
     if (IsMedium(size)) {
         KtURawArena* arena = MediumArena(size);
@@ -404,33 +437,37 @@ void* KtUMemory::AllocEx(unsigned int size, Alignment alignment, int try_only) {
                 "virtual_alloc_alloc: Failed to allocate size %d, allocation type %x, protect %x\n",
                 int(size), 0x3000u, 4u);
             if (PurgeRetained()) continue;
-            NewHandler handler = s_new_handler;
+            KtUMemory::NewHandler handler = s_new_handler;
             if (!handler || !handler(size, 1)) break;
         }
         // Fall back to the heap; the byte before the block says how far the
         // heap block starts before it, and keeps it off a region boundary.
-        unsigned char* heap = static_cast<unsigned char*>(MallocEx(size + 16, try_only));
+        unsigned char* heap = static_cast<unsigned char*>(KtUMemory::MallocEx(size + 16, try_only));
         if (!heap) return nullptr;
         unsigned offset = (reinterpret_cast<uintptr_t>(heap + 8) & (s_region_size - 1)) ? 8 : 16;
         heap[offset - 1] = static_cast<unsigned char>(offset);
         return heap + offset;
     }
     if (KtURawArena* arena = ExactArena(size)) return ArenaAlloc(arena, size, size, try_only);
-    return MallocEx(size, try_only);
+    return KtUMemory::MallocEx(size, try_only);
 }
 
 void KtUMemory::Dealloc(void* block, unsigned int size, Alignment alignment) {
-    if (!block) return;
-    if (size - 1u < kMaxSmall && !s_force_malloc) {
+    if (__builtin_expect(size - 1u < kMaxSmall && !s_force_malloc, 1) && block) {
         unsigned i = SmallIndex(size, alignment);
         ArenaDealloc(s_small[i], block, i * 4);
         return;
     }
-    if (size == 0) // nothing of size 0 was handed out
+    DeallocOther(block, size);
+}
+
+// Dealloc beyond the small arenas.
+__attribute__((noinline)) static void DeallocOther(void* block, unsigned int size) {
+    if (!block || size == 0) // nothing of size 0 was handed out
         return;
     CheckSize(size);
     if (s_force_malloc) {
-        Free(block);
+        KtUMemory::Free(block);
         return;
     }
     if (IsMedium(size)) {
@@ -453,14 +490,14 @@ void KtUMemory::Dealloc(void* block, unsigned int size, Alignment alignment) {
                  Hex(block), int(offset));
             return;
         }
-        Free(p - offset);
+        KtUMemory::Free(p - offset);
         return;
     }
     if (KtURawArena* arena = ExactArena(size)) {
         ArenaDealloc(arena, block, size);
         return;
     }
-    Free(block);
+    KtUMemory::Free(block);
 }
 
 void* KtUMemory::Resize(void* block, unsigned int old_size, unsigned int new_size,

@@ -24,6 +24,22 @@ inline uint32_t ReadLink(const char* block) {
     return v;
 }
 
+/// Reads the link of block (being handed out) and returns the page's new
+/// free-list head, writing the next lazy link into that block when needed.
+inline uint32_t TakeLink(char* base, char* block, uint32_t block_size, uint32_t area_begin) {
+    uint32_t link;
+    std::memcpy(&link, block, 4);
+    if (link & ktu::mem::kLazyLink) {
+        link &= ~ktu::mem::kLazyLink;
+        uint32_t below =
+            link >= area_begin + block_size ? ((link - block_size) | ktu::mem::kLazyLink) : 0;
+        ktu::mem::Unpoison(base + link, 4);
+        std::memcpy(base + link, &below, 4);
+        ktu::mem::Poison(base + link, 4);
+    }
+    return link;
+}
+
 using ktu::mem::Decode;
 using ktu::mem::Encode;
 using ktu::mem::LowestBit;
@@ -206,16 +222,8 @@ size_t KtURawArena::CommittedBytes(Region* region) const {
 }
 
 void* KtURawArena::Alloc() {
-    return KtUArenaFastPath::Alloc(this);
-}
-
-void KtURawArena::PageFilled(Region* region, unsigned int index) {
-    if (!m_single_page) {
-        region->m.free_mask &= ~(1u << index);
-        if (region->m.free_mask | region->m.uncommitted_mask) return;
-    }
-    Unlink(region, &m_partial);
-    PushFront(region, &m_full);
+    if (void* p = KtUArenaFastPath::TryAlloc(this)) return p;
+    return AllocSlow();
 }
 
 void* KtURawArena::AllocSlow() {
@@ -257,7 +265,7 @@ void* KtURawArena::AllocSlow() {
     {
         uint32_t begin, end;
         BlockArea(m_single_page, m_page_size, k, &begin, &end);
-        page->free = ktu::mem::TakeLink(base, block, m_aligned_size, begin);
+        page->free = TakeLink(base, block, m_aligned_size, begin);
     }
     ++page->used;
     if (page->free == 0) {
@@ -290,7 +298,7 @@ handed_out:
 }
 
 void KtURawArena::Dealloc(void* block) {
-    KtUArenaFastPath::Dealloc(this, block);
+    if (!KtUArenaFastPath::TryDealloc(this, block)) DeallocSlow(block);
 }
 
 void KtURawArena::DeallocSlow(void* p) {

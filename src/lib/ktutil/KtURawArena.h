@@ -70,7 +70,6 @@ private:
     using Page = KtUMemoryPage;
 
     void* AllocSlow();
-    void PageFilled(Region* region, unsigned int index);
     void DeallocSlow(void* block);
     Region* NewRegion();
     void* MapRegion();
