@@ -352,7 +352,8 @@ uint64_t PurgeAll() {
 void SetDecayForTest(unsigned ms) {
     ktu::sys::FastLockGuard guard(g_lock);
     s_decay_ms = ms;
-    s_next_rotate = 0;
+    s_peak[0] = s_peak[1] = s_committed; // a fresh period: earlier peaks are forgotten
+    s_next_rotate = NowMs() + ms;
 }
 
 void SetCapFloorForTest(size_t bytes) {

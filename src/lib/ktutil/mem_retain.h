@@ -57,8 +57,9 @@ uint64_t RetainedBytes();
 /// Purges everything retained; returns the bytes purged.
 uint64_t PurgeAll();
 
-/// Test hooks: the decay time in milliseconds and the cap's floor in bytes
-/// (kDecayMs and kCapFloor by default).
+/// Test hooks: the decay time in milliseconds (which also starts a fresh
+/// period for the cap's peak) and the cap's floor in bytes (kDecayMs and
+/// kCapFloor by default).
 void SetDecayForTest(unsigned ms);
 void SetCapFloorForTest(size_t bytes);
 
