@@ -4,6 +4,7 @@
 #include <ktutil/KtUSysError.h>
 
 #include "mem_arena.h"
+#include "mem_retain.h"
 #include "mem_switches.h"
 #include "sys_fatal.h"
 #include "sys_lock.h"
@@ -16,7 +17,6 @@
 #include <cstring>
 #include <malloc.h>
 #include <new>
-#include <sys/single_threaded.h>
 
 namespace ktu::mem {
 bool g_scrub = false;
@@ -26,31 +26,8 @@ bool g_debug = false;
 
 namespace {
 
-// ktu::sys::FastLockGuard with the single-thread test inline: on the
-// allocation fast path the out-of-line IsSingleThreaded() call costs as much
-// as the free-list pop itself.
-class FastLockGuard {
-public:
-    explicit FastLockGuard(ktu::sys::RecursiveMutex& m) : m_mutex(m), m_locked(!SingleThreaded()) {
-        if (m_locked) m_mutex.Lock();
-    }
-    ~FastLockGuard() {
-        if (m_locked) m_mutex.Unlock();
-    }
-    FastLockGuard(const FastLockGuard&) = delete;
-    FastLockGuard& operator=(const FastLockGuard&) = delete;
-
-private:
-    static bool SingleThreaded() {
-#if defined(KTU_TSAN)
-        return false; // TSan must see every lock
-#else
-        return __libc_single_threaded != 0;
-#endif
-    }
-    ktu::sys::RecursiveMutex& m_mutex;
-    bool m_locked;
-};
+using ktu::mem::g_lock;
+using ktu::sys::FastLockGuard;
 
 constexpr unsigned kMaxSmall = 512;
 constexpr unsigned kBadSize = 0x7FF00001u;
@@ -59,7 +36,6 @@ constexpr unsigned kMaxArenas = 320;
 constexpr unsigned kMaxExact = 24;
 
 KtUComponent s_component;
-ktu::sys::RecursiveMutex s_lock;
 bool s_setup = false;
 
 // Switches; the *_set flags record that the program chose, which overrides
@@ -172,25 +148,64 @@ KtURawArena* ExactArena(unsigned n) {
     return nullptr;
 }
 
+// Before the new handler is asked: memory the arenas keep mapped for reuse
+// may be all that stands in the way. True when some was given back.
+inline bool PurgeRetained() {
+    return ktu::mem::PurgeAll() != 0;
+}
+
 // Allocates from an arena under the lock, retrying through the new handler.
-inline void* ArenaAlloc(KtURawArena* arena, unsigned counted, unsigned size, int try_only) {
+__attribute__((noinline)) void* ArenaAllocSlow(KtURawArena* arena, unsigned counted, unsigned size,
+                                               int try_only) {
     for (;;) {
         {
-            FastLockGuard guard(s_lock);
-            if (void* p = KtUArenaFastPath::Alloc(arena)) {
+            FastLockGuard guard(g_lock);
+            if (void* p = arena->Alloc()) {
                 s_arena_bytes += counted;
                 return p;
             }
         }
+        if (PurgeRetained()) continue;
         KtUMemory::NewHandler handler = s_new_handler;
         if (!handler || !handler(size, try_only)) return nullptr;
     }
 }
 
-inline void ArenaDealloc(KtURawArena* arena, void* block, unsigned counted) {
-    FastLockGuard guard(s_lock);
-    KtUArenaFastPath::Dealloc(arena, block);
+// Deallocations until the next look at the clock for retained memory to purge.
+unsigned s_tick_countdown = ktu::mem::kTickInterval;
+
+__attribute__((noinline)) void TickNow() {
+    s_tick_countdown = ktu::mem::kTickInterval;
+    ktu::mem::Tick();
+}
+
+__attribute__((noinline)) void ArenaDeallocSlow(KtURawArena* arena, void* block, unsigned counted) {
+    FastLockGuard guard(g_lock);
+    arena->Dealloc(block);
     s_arena_bytes -= counted;
+    if (--s_tick_countdown == 0) TickNow();
+}
+
+// The allocation hot path: while the process has one thread no lock is
+// taken, and the arena's common case is inline; everything else is out of line.
+inline void* ArenaAlloc(KtURawArena* arena, unsigned counted, unsigned size, int try_only) {
+    if (__builtin_expect(ktu::sys::IsSingleThreaded(), 1)) {
+        if (void* p = KtUArenaFastPath::TryAlloc(arena)) {
+            s_arena_bytes += counted;
+            return p;
+        }
+    }
+    return ArenaAllocSlow(arena, counted, size, try_only);
+}
+
+inline void ArenaDealloc(KtURawArena* arena, void* block, unsigned counted) {
+    if (__builtin_expect(ktu::sys::IsSingleThreaded(), 1) &&
+        KtUArenaFastPath::TryDealloc(arena, block)) {
+        s_arena_bytes -= counted;
+        if (__builtin_expect(--s_tick_countdown == 0, 0)) TickNow();
+        return;
+    }
+    ArenaDeallocSlow(arena, block, counted);
 }
 
 // Fills table[0..] with the arenas for requests start, start+step, ..., end
@@ -365,7 +380,10 @@ void KtUMemory::Terminate() {
              static_cast<unsigned long long>(s_region_bytes));
         outstanding = true;
     }
-    if (outstanding) return;
+    if (outstanding) {
+        ReleaseRetainedMemory();
+        return;
+    }
     std::free(s_callbacks);
     s_callbacks = nullptr;
     s_callback_count = s_callback_cap = 0;
@@ -376,6 +394,7 @@ void KtUMemory::Terminate() {
         arena->~KtURawArena();
     }
     s_arenas_used = 0;
+    ReleaseRetainedMemory();
     std::memset(s_small, 0, sizeof(s_small));
     std::memset(s_medium, 0, sizeof(s_medium));
     s_exact_count = 0;
@@ -392,6 +411,9 @@ int KtUMemory::IsInitialised() {
 // Sized blocks
 //===----------------------------------------------------------------------===//
 
+static void* AllocOther(unsigned int size, int try_only);
+static void DeallocOther(void* block, unsigned int size);
+
 void* KtUMemory::Alloc(unsigned int size, Alignment alignment) {
     return AllocEx(size, alignment, 0);
 }
@@ -401,12 +423,17 @@ void* KtUMemory::TryAlloc(unsigned int size, Alignment alignment) {
 }
 
 void* KtUMemory::AllocEx(unsigned int size, Alignment alignment, int try_only) {
-    if (size - 1u < kMaxSmall && !s_force_malloc) {
+    if (__builtin_expect(size - 1u < kMaxSmall && !s_force_malloc, 1)) {
         unsigned i = SmallIndex(size, alignment);
         return ArenaAlloc(s_small[i], i * 4, size, try_only);
     }
+    return AllocOther(size, try_only);
+}
+
+// AllocEx beyond the small arenas.
+__attribute__((noinline)) static void* AllocOther(unsigned int size, int try_only) {
     if (size == 0) return nullptr;
-    if (s_force_malloc) return MallocEx(size, try_only);
+    if (s_force_malloc) return KtUMemory::MallocEx(size, try_only);
     if (!try_only) CheckSize(size);
     if (IsMedium(size)) {
         KtURawArena* arena = MediumArena(size);
@@ -415,40 +442,45 @@ void* KtUMemory::AllocEx(unsigned int size, Alignment alignment, int try_only) {
     if (IsDirect(size)) {
         for (;;) {
             if (void* p = ktu::sys::VmReserveCommitted(size)) {
-                FastLockGuard guard(s_lock);
+                FastLockGuard guard(g_lock);
                 s_region_bytes += size;
                 return p;
             }
             ktu::mem::LogLine(
                 "virtual_alloc_alloc: Failed to allocate size %d, allocation type %x, protect %x\n",
                 int(size), 0x3000u, 4u);
-            NewHandler handler = s_new_handler;
+            if (PurgeRetained()) continue;
+            KtUMemory::NewHandler handler = s_new_handler;
             if (!handler || !handler(size, 1)) break;
         }
         // Fall back to the heap; the byte before the block says how far the
         // heap block starts before it, and keeps it off a region boundary.
-        unsigned char* heap = static_cast<unsigned char*>(MallocEx(size + 16, try_only));
+        unsigned char* heap = static_cast<unsigned char*>(KtUMemory::MallocEx(size + 16, try_only));
         if (!heap) return nullptr;
         unsigned offset = (reinterpret_cast<uintptr_t>(heap + 8) & (s_region_size - 1)) ? 8 : 16;
         heap[offset - 1] = static_cast<unsigned char>(offset);
         return heap + offset;
     }
     if (KtURawArena* arena = ExactArena(size)) return ArenaAlloc(arena, size, size, try_only);
-    return MallocEx(size, try_only);
+    return KtUMemory::MallocEx(size, try_only);
 }
 
 void KtUMemory::Dealloc(void* block, unsigned int size, Alignment alignment) {
-    if (!block) return;
-    if (size - 1u < kMaxSmall && !s_force_malloc) {
+    if (__builtin_expect(size - 1u < kMaxSmall && !s_force_malloc, 1) && block) {
         unsigned i = SmallIndex(size, alignment);
         ArenaDealloc(s_small[i], block, i * 4);
         return;
     }
-    if (size == 0) // nothing of size 0 was handed out
+    DeallocOther(block, size);
+}
+
+// Dealloc beyond the small arenas.
+__attribute__((noinline)) static void DeallocOther(void* block, unsigned int size) {
+    if (!block || size == 0) // nothing of size 0 was handed out
         return;
     CheckSize(size);
     if (s_force_malloc) {
-        Free(block);
+        KtUMemory::Free(block);
         return;
     }
     if (IsMedium(size)) {
@@ -459,7 +491,7 @@ void KtUMemory::Dealloc(void* block, unsigned int size, Alignment alignment) {
     if (IsDirect(size)) {
         if ((reinterpret_cast<uintptr_t>(block) & (s_region_size - 1)) == 0) {
             ktu::sys::VmRelease(block, size);
-            FastLockGuard guard(s_lock);
+            FastLockGuard guard(g_lock);
             s_region_bytes -= size;
             return;
         }
@@ -471,14 +503,14 @@ void KtUMemory::Dealloc(void* block, unsigned int size, Alignment alignment) {
                  Hex(block), int(offset));
             return;
         }
-        Free(p - offset);
+        KtUMemory::Free(p - offset);
         return;
     }
     if (KtURawArena* arena = ExactArena(size)) {
         ArenaDealloc(arena, block, size);
         return;
     }
-    Free(block);
+    KtUMemory::Free(block);
 }
 
 void* KtUMemory::Resize(void* block, unsigned int old_size, unsigned int new_size,
@@ -571,12 +603,13 @@ void* KtUMemory::TryMalloc(unsigned int size) {
 
 void* KtUMemory::MallocEx(unsigned int size, int try_only) {
     if (!try_only) CheckSize(size);
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     for (;;) {
         if (void* p = std::malloc(size)) {
             s_malloc_bytes += malloc_usable_size(p);
             return p;
         }
+        if (PurgeRetained()) continue;
         NewHandler handler = s_new_handler;
         if (!handler || !handler(size, try_only)) return nullptr;
     }
@@ -584,7 +617,7 @@ void* KtUMemory::MallocEx(unsigned int size, int try_only) {
 
 void KtUMemory::Free(void* block) {
     if (!block) return;
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     s_malloc_bytes -= malloc_usable_size(block);
     std::free(block);
 }
@@ -604,7 +637,7 @@ void* KtUMemory::ReallocEx(void* block, unsigned int size, int try_only) {
         Free(block);
         return nullptr;
     }
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     size_t old_usable = malloc_usable_size(block);
     for (;;) {
         if (void* p = std::realloc(block, size)) {
@@ -612,6 +645,7 @@ void* KtUMemory::ReallocEx(void* block, unsigned int size, int try_only) {
             s_malloc_bytes -= old_usable;
             return p;
         }
+        if (PurgeRetained()) continue;
         NewHandler handler = s_new_handler;
         if (!handler || !handler(size, try_only)) return nullptr;
     }
@@ -641,13 +675,14 @@ void* KtUMemory::AllocRegionEx(unsigned int size, Lifetime lifetime, int try_onl
     }
     for (;;) {
         if (void* p = ktu::sys::VmReserveCommitted(size, lifetime == eLIFETIME_LONG)) {
-            FastLockGuard guard(s_lock);
+            FastLockGuard guard(g_lock);
             s_region_bytes += size;
             return p;
         }
         ktu::mem::LogLine(
             "virtual_alloc_alloc: Failed to allocate size %d, allocation type %x, protect %x\n",
             int(size), lifetime == eLIFETIME_LONG ? 0x103000u : 0x3000u, 4u);
+        if (PurgeRetained()) continue;
         NewHandler handler = s_new_handler;
         if (!handler || !handler(size, try_only)) return nullptr;
     }
@@ -661,7 +696,7 @@ void KtUMemory::DeallocRegion(void* block, unsigned int size, Lifetime) {
         return;
     }
     ktu::sys::VmRelease(block, size);
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     s_region_bytes -= size;
 }
 
@@ -738,7 +773,7 @@ KtUNat64 KtUMemory::GetMemoryAllocated() {
     KtUNat64 total;
     unsigned count;
     {
-        FastLockGuard guard(s_lock);
+        FastLockGuard guard(g_lock);
         total = s_arena_bytes + s_malloc_bytes + s_region_bytes + s_external_bytes;
         count = s_callback_count;
     }
@@ -748,42 +783,50 @@ KtUNat64 KtUMemory::GetMemoryAllocated() {
 }
 
 KtUNat64 KtUMemory::GetDirectMemoryAllocated() {
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     return s_arena_bytes + s_malloc_bytes + s_region_bytes;
 }
 
 KtUNat64 KtUMemory::GetArenaMemoryAllocated() {
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     return s_arena_bytes;
 }
 
 KtUNat64 KtUMemory::GetMallocMemoryAllocated() {
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     return s_malloc_bytes;
 }
 
 KtUNat64 KtUMemory::GetRegionMemoryAllocated() {
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     return s_region_bytes;
 }
 
+KtUNat64 KtUMemory::GetRetainedMemory() {
+    return ktu::mem::RetainedBytes();
+}
+
+void KtUMemory::ReleaseRetainedMemory() {
+    ktu::mem::PurgeAll();
+}
+
 KtUNat64 KtUMemory::GetExternalMemoryAllocated() {
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     return s_external_bytes;
 }
 
 void KtUMemory::ReportExternalAlloc(unsigned int size) {
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     s_external_bytes += size;
 }
 
 void KtUMemory::ReportExternalDealloc(unsigned int size) {
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     s_external_bytes -= size;
 }
 
 void KtUMemory::RegisterExternalMemoryAllocatedCB(ExternalMemoryCB cb) {
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     if (s_callback_count == s_callback_cap) {
         unsigned cap = s_callback_cap ? s_callback_cap * 2 : 8;
         void* grown = std::realloc(s_callbacks, cap * sizeof(ExternalMemoryCB));
@@ -795,7 +838,7 @@ void KtUMemory::RegisterExternalMemoryAllocatedCB(ExternalMemoryCB cb) {
 }
 
 void KtUMemory::UnregisterExternalMemoryAllocatedCB(ExternalMemoryCB cb) {
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     for (unsigned i = 0; i < s_callback_count; ++i) {
         if (s_callbacks[i] == cb) {
             std::memmove(s_callbacks + i, s_callbacks + i + 1,
@@ -829,7 +872,7 @@ unsigned int KtUMemory::GetHistogramNextSize(unsigned int size) {
 }
 
 unsigned int KtUMemory::GetHistogramNumBlocks(unsigned int size) {
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     KtURawArena* arena = HistogramArena(size);
     return arena ? arena->GetBlocksAllocated() : 0;
 }
@@ -840,13 +883,13 @@ unsigned int KtUMemory::GetHistogramRegionSize(unsigned int size) {
 }
 
 KtUNat64 KtUMemory::GetHistogramCommittedMemory(unsigned int size) {
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     KtURawArena* arena = HistogramArena(size);
     return arena ? arena->GetCommittedMemory() : 0;
 }
 
 KtUNat64 KtUMemory::GetHistogramReservedMemory(unsigned int size) {
-    FastLockGuard guard(s_lock);
+    FastLockGuard guard(g_lock);
     KtURawArena* arena = HistogramArena(size);
     return arena ? arena->GetReservedMemory() : 0;
 }
@@ -954,7 +997,7 @@ void* KtUMemory::GetLargestFreeRegionBase() {
 
 void KtUMemory::CheckMemory() {
     {
-        FastLockGuard guard(s_lock);
+        FastLockGuard guard(g_lock);
         for (unsigned i = 1; i <= kMaxSmall / 4; ++i)
             if (s_small[i]) s_small[i]->CheckArena();
         for (auto& table : s_medium)

@@ -126,6 +126,14 @@ public:
     static void RegisterExternalMemoryAllocatedCB(ExternalMemoryCB cb);
     static void UnregisterExternalMemoryAllocatedCB(ExternalMemoryCB cb);
 
+    /// Bytes the arenas keep mapped after letting go of them (emptied pages
+    /// and regions), so that reusing them costs no system call. Not counted
+    /// by the getters above; purged after about a second unused.
+    static KtUNat64 GetRetainedMemory();
+    /// Gives all of that memory back to the system now: for a new handler or
+    /// the paging subsystem under memory pressure.
+    static void ReleaseRetainedMemory();
+
     // Histogram over size classes: 4, 8, ..., 512, the medium and exact sizes.
     static unsigned int GetHistogramFirstSize();
     static unsigned int GetHistogramNextSize(unsigned int size);

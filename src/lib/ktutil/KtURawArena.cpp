@@ -2,6 +2,7 @@
 #include <ktutil/KtURawArena.h>
 
 #include "mem_arena.h"
+#include "mem_retain.h"
 #include "mem_switches.h"
 #include "sys_fatal.h"
 #include "sys_vm.h"
@@ -21,6 +22,22 @@ inline uint32_t ReadLink(const char* block) {
     std::memcpy(&v, block, 4);
     ktu::mem::Poison(const_cast<char*>(block), 4);
     return v;
+}
+
+/// Reads the link of block (being handed out) and returns the page's new
+/// free-list head, writing the next lazy link into that block when needed.
+inline uint32_t TakeLink(char* base, char* block, uint32_t block_size, uint32_t area_begin) {
+    uint32_t link;
+    std::memcpy(&link, block, 4);
+    if (link & ktu::mem::kLazyLink) {
+        link &= ~ktu::mem::kLazyLink;
+        uint32_t below =
+            link >= area_begin + block_size ? ((link - block_size) | ktu::mem::kLazyLink) : 0;
+        ktu::mem::Unpoison(base + link, 4);
+        std::memcpy(base + link, &below, 4);
+        ktu::mem::Poison(base + link, 4);
+    }
+    return link;
 }
 
 using ktu::mem::Decode;
@@ -117,7 +134,8 @@ void KtURawArena::SetupPage(Region* region, unsigned int index) {
     ktu::mem::Poison(base + begin, last - begin);
 }
 
-Region* KtURawArena::NewRegion() {
+// Maps a fresh region with its first page (or all of it) committed.
+void* KtURawArena::MapRegion() {
     using namespace ktu::sys;
     const size_t r = m_region_size;
     void* p;
@@ -171,6 +189,20 @@ Region* KtURawArena::NewRegion() {
             return nullptr;
         }
     }
+    return p;
+}
+
+Region* KtURawArena::NewRegion() {
+    const size_t ready = m_single_page ? m_region_size : m_page_size; // committed at once
+    void* p = ktu::mem::TakeRegion(m_region_size, ready);
+    if (!p) {
+        p = MapRegion();
+        if (!p) return nullptr;
+        // The committed part will be handed out block by block: fault it in
+        // with one call rather than one fault per system page.
+        ktu::sys::VmPopulate(p, ready);
+        ktu::mem::CountFreshRegion(ready);
+    }
     Region* region = static_cast<Region*>(p);
     region->next = 0;
     region->prev = 0;
@@ -182,22 +214,16 @@ Region* KtURawArena::NewRegion() {
     return region;
 }
 
-void KtURawArena::FreeRegion(Region* region) {
-    ktu::mem::Unpoison(region, m_region_size);
-    ktu::sys::VmRelease(region, m_region_size);
+// Bytes of region that are logically committed.
+size_t KtURawArena::CommittedBytes(Region* region) const {
+    if (m_single_page) return m_region_size;
+    return size_t(m_page_size) *
+           (1 + unsigned(__builtin_popcount(m_other_pages_mask & ~region->m.uncommitted_mask)));
 }
 
 void* KtURawArena::Alloc() {
-    return KtUArenaFastPath::Alloc(this);
-}
-
-void KtURawArena::PageFilled(Region* region, unsigned int index) {
-    if (!m_single_page) {
-        region->m.free_mask &= ~(1u << index);
-        if (region->m.free_mask | region->m.uncommitted_mask) return;
-    }
-    Unlink(region, &m_partial);
-    PushFront(region, &m_full);
+    if (void* p = KtUArenaFastPath::TryAlloc(this)) return p;
+    return AllocSlow();
 }
 
 void* KtURawArena::AllocSlow() {
@@ -221,7 +247,7 @@ void* KtURawArena::AllocSlow() {
             k = LowestBit(mask);
         } else {
             k = LowestBit(region->m.uncommitted_mask);
-            if (!ktu::sys::VmCommit(base + (size_t(k) << m_page_shift), m_page_size)) {
+            if (!ktu::mem::CommitPage(base + (size_t(k) << m_page_shift), m_page_size)) {
                 ktu::mem::LogLine("virtual_alloc_alloc: Failed to allocate size %d, allocation "
                                   "type %x, protect %x\n",
                                   int(m_page_size), 0x1000u, 4u);
@@ -239,7 +265,7 @@ void* KtURawArena::AllocSlow() {
     {
         uint32_t begin, end;
         BlockArea(m_single_page, m_page_size, k, &begin, &end);
-        page->free = ktu::mem::TakeLink(base, block, m_aligned_size, begin);
+        page->free = TakeLink(base, block, m_aligned_size, begin);
     }
     ++page->used;
     if (page->free == 0) {
@@ -272,7 +298,7 @@ handed_out:
 }
 
 void KtURawArena::Dealloc(void* block) {
-    KtUArenaFastPath::Dealloc(this, block);
+    if (!KtUArenaFastPath::TryDealloc(this, block)) DeallocSlow(block);
 }
 
 void KtURawArena::DeallocSlow(void* p) {
@@ -332,8 +358,7 @@ void KtURawArena::DeallocSlow(void* p) {
     if (!m_single_page) {
         if (k != 0) {
             char* start = base + (size_t(k) << m_page_shift);
-            ktu::mem::Unpoison(start, m_page_size);
-            ktu::sys::VmDecommit(start, m_page_size);
+            ktu::mem::RetainPage(start, m_page_size);
             region->m.free_mask &= ~(1u << k);
             region->m.uncommitted_mask |= 1u << k;
         }
@@ -348,7 +373,7 @@ void KtURawArena::DeallocSlow(void* p) {
         region->next == 0)
         return;
     Unlink(region, &m_partial);
-    FreeRegion(region);
+    ktu::mem::RetainRegion(region, m_region_size, CommittedBytes(region));
 }
 
 void KtURawArena::Release() {
@@ -356,7 +381,7 @@ void KtURawArena::Release() {
         if (ktu::mem::g_check) CheckRegionList(*list);
         while (Region* region = Decode(*list)) {
             *list = region->next;
-            FreeRegion(region);
+            ktu::mem::DropRegion(region, m_region_size, CommittedBytes(region));
         }
     }
     m_blocks_allocated = 0;

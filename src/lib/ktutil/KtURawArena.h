@@ -9,8 +9,10 @@
 //   arena.Dealloc(p);
 //
 // Pages of a region are committed as they are needed and decommitted when they
-// empty; an emptied region goes back to the system, except that an arena
-// keeps its last region of the platform region size as a spare.
+// empty; an emptied region is given up, except that an arena keeps its last
+// region of the platform region size as a spare. Decommitted pages and given-up
+// regions stay mapped for a while so that they can be reused cheaply (see
+// KtUMemory::ReleaseRetainedMemory).
 //
 // Most code does not use arenas directly: KtUMemory owns the size-class
 // arenas. Library classes placed in an arena use operator new(size_t,
@@ -22,6 +24,7 @@
 
 #include <ktutil/KtUDefs.h>
 
+#include <cstddef>
 #include <cstdint>
 
 struct KtUMemoryRegion;
@@ -67,10 +70,10 @@ private:
     using Page = KtUMemoryPage;
 
     void* AllocSlow();
-    void PageFilled(Region* region, unsigned int index);
     void DeallocSlow(void* block);
     Region* NewRegion();
-    void FreeRegion(Region* region);
+    void* MapRegion();
+    size_t CommittedBytes(Region* region) const;
     void SetupPage(Region* region, unsigned int index);
     bool FindRegion(Region* region) const;
     Page* FindPage(void* block, unsigned int* index) const;

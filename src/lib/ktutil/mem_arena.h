@@ -61,21 +61,6 @@ inline KtUMemoryPage* PageHeader(KtUMemoryRegion* region, bool single_page, unsi
 /// been linked yet. Block offsets are multiples of 4, so the bit is spare.
 constexpr uint32_t kLazyLink = 1;
 
-/// Reads the link of block (being handed out) and returns the page's new
-/// free-list head, writing the next lazy link into that block when needed.
-inline uint32_t TakeLink(char* base, char* block, uint32_t block_size, uint32_t area_begin) {
-    uint32_t link;
-    std::memcpy(&link, block, 4);
-    if (__builtin_expect(link & kLazyLink, 0)) {
-        link &= ~kLazyLink;
-        uint32_t below = link >= area_begin + block_size ? ((link - block_size) | kLazyLink) : 0;
-        Unpoison(base + link, 4);
-        std::memcpy(base + link, &below, 4);
-        Poison(base + link, 4);
-    }
-    return link;
-}
-
 /// First block offset of page index.
 inline uint32_t AreaBegin(bool single_page, unsigned page_shift, unsigned index) {
     if (single_page) return 16;
@@ -84,59 +69,75 @@ inline uint32_t AreaBegin(bool single_page, unsigned page_shift, unsigned index)
 
 } // namespace ktu::mem
 
-// The common cases, with scrub and check off: a partial region with a free
-// block; a free into a page that keeps a used block (or into the arena's
-// only, retained region). Everything else takes the arena's full path.
+// The common cases, with scrub and check off: a block from the first free
+// page of the first partial region that does not fill the page; a free into
+// a page that keeps a used block (or into the arena's only, spare region).
+// They touch no list and make no call, so the manager inlines them; anything
+// else returns null/false and the caller takes the arena's full path.
 class KtUArenaFastPath {
 public:
-    static inline void* Alloc(KtURawArena* a) {
-        KtUMemoryRegion* region = ktu::mem::Decode(a->m_partial);
-        if (__builtin_expect(region == nullptr || ktu::mem::g_debug, 0)) return a->AllocSlow();
+    static inline void* TryAlloc(KtURawArena* a) {
+        char* base = reinterpret_cast<char*>(ktu::mem::Decode(a->m_partial));
+        if (__builtin_expect(base == nullptr || ktu::mem::g_debug, 0)) return nullptr;
+        KtUMemoryRegion* region = reinterpret_cast<KtUMemoryRegion*>(base);
         KtUMemoryPage* page;
         unsigned k = 0;
         if (a->m_single_page) {
             page = &region->page;
         } else {
             uint32_t mask = region->m.free_mask;
-            if (__builtin_expect(mask == 0, 0)) return a->AllocSlow();
+            if (__builtin_expect(mask == 0, 0)) return nullptr;
             k = ktu::mem::LowestBit(mask);
             page = ktu::mem::PageHeader(region, false, a->m_page_shift, k);
         }
-        char* block = reinterpret_cast<char*>(region) + page->free;
-        ktu::mem::Unpoison(block, a->m_aligned_size);
-        uint32_t next =
-            ktu::mem::TakeLink(reinterpret_cast<char*>(region), block, a->m_aligned_size,
-                               ktu::mem::AreaBegin(a->m_single_page, a->m_page_shift, k));
+        const uint32_t size = a->m_aligned_size;
+        char* block = base + page->free;
+        ktu::mem::Unpoison(block, size);
+        uint32_t next;
+        std::memcpy(&next, block, 4);
+        if (__builtin_expect(next & ktu::mem::kLazyLink, 0)) {
+            // Link the next block to the one below it, lazily again.
+            next &= ~ktu::mem::kLazyLink;
+            uint32_t begin = ktu::mem::AreaBegin(a->m_single_page, a->m_page_shift, k);
+            uint32_t below = next >= begin + size ? ((next - size) | ktu::mem::kLazyLink) : 0;
+            ktu::mem::Unpoison(base + next, 4);
+            std::memcpy(base + next, &below, 4);
+            ktu::mem::Poison(base + next, 4);
+        } else if (__builtin_expect(next == 0, 0)) {
+            ktu::mem::Poison(block, size); // the page fills: its region may move
+            return nullptr;
+        }
         page->free = next;
         ++page->used;
         ++a->m_blocks_allocated;
-        if (__builtin_expect(next == 0, 0)) a->PageFilled(region, k);
         return block;
     }
 
-    static inline void Dealloc(KtURawArena* a, void* p) {
-        if (__builtin_expect(ktu::mem::g_debug, 0)) return a->DeallocSlow(p);
+    static inline bool TryDealloc(KtURawArena* a, void* p) {
+        if (__builtin_expect(ktu::mem::g_debug, 0)) return false;
         char* block = static_cast<char*>(p);
-        KtUMemoryRegion* region =
-            reinterpret_cast<KtUMemoryRegion*>(reinterpret_cast<uintptr_t>(p) & a->m_region_mask);
-        char* base = reinterpret_cast<char*>(region);
+        char* base = reinterpret_cast<char*>(reinterpret_cast<uintptr_t>(p) & a->m_region_mask);
+        KtUMemoryRegion* region = reinterpret_cast<KtUMemoryRegion*>(base);
         unsigned k = a->m_single_page ? 0 : unsigned((block - base) >> a->m_page_shift);
         KtUMemoryPage* page = ktu::mem::PageHeader(region, a->m_single_page, a->m_page_shift, k);
         uint32_t head = page->free;
-        if (__builtin_expect(head == 0, 0)) return a->DeallocSlow(p);
-        if (__builtin_expect(page->used == 1, 0)) {
-            // Emptying a page: only the retained last region needs no work.
-            bool retained =
-                k == 0 && a->m_region_size == ktu::sys::kRegionSize && a->m_full == 0 &&
-                a->m_partial == ktu::mem::Encode(region) && region->next == 0 &&
-                (a->m_single_page || region->m.uncommitted_mask == a->m_other_pages_mask);
-            if (!retained) return a->DeallocSlow(p);
-        }
+        if (__builtin_expect(head == 0, 0)) return false; // the page was full
+        if (__builtin_expect(page->used == 1, 0) && !IsSpare(a, region, k)) return false;
         std::memcpy(block, &head, 4);
         page->free = uint32_t(block - base);
         --page->used;
         --a->m_blocks_allocated;
         ktu::mem::Poison(block, a->m_aligned_size);
+        return true;
+    }
+
+private:
+    // Emptying page k of region: no work when it is page 0 of the arena's
+    // only region, which the arena keeps (64 KiB regions only).
+    static inline bool IsSpare(KtURawArena* a, KtUMemoryRegion* region, unsigned k) {
+        return k == 0 && a->m_full == 0 && a->m_partial == ktu::mem::Encode(region) &&
+               region->next == 0 && a->m_region_size == ktu::sys::kRegionSize &&
+               (a->m_single_page || region->m.uncommitted_mask == a->m_other_pages_mask);
     }
 };
 

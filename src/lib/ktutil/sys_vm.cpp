@@ -58,6 +58,15 @@ bool VmCommit(void* addr, size_t size) {
     return mprotect(addr, size, PROT_READ | PROT_WRITE) == 0;
 }
 
+void VmPopulate(void* addr, size_t size) {
+#if defined(MADV_POPULATE_WRITE)
+    madvise(addr, size, MADV_POPULATE_WRITE); // best effort: EINVAL before Linux 5.14
+#else
+    (void)addr;
+    (void)size;
+#endif
+}
+
 bool VmDecommit(void* addr, size_t size) {
     if (madvise(addr, size, MADV_DONTNEED) != 0) return false;
     return mprotect(addr, size, PROT_NONE) == 0;

@@ -32,6 +32,9 @@ void* VmReserveAt(void* addr, size_t size);
 void* VmReserveAligned(size_t size, size_t alignment);
 /// Makes [addr, addr+size) readable and writable.
 bool VmCommit(void* addr, size_t size);
+/// Faults in the committed pages of [addr, addr+size) in one call, where the
+/// kernel can (MADV_POPULATE_WRITE); otherwise they fault in on first touch.
+void VmPopulate(void* addr, size_t size);
 /// Drops the pages of [addr, addr+size) and makes them inaccessible again.
 bool VmDecommit(void* addr, size_t size);
 /// Unmaps a reservation (or part of one).
