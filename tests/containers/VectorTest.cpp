@@ -6,7 +6,6 @@
 #include <ktutil/KtUInt32Vector.h>
 #include <ktutil/KtUMemory.h>
 #include <ktutil/KtUNat64Vector.h>
-#include <ktutil/KtUVoidPtrVector.h>
 
 #include <cstdint>
 #include <string>
@@ -90,7 +89,11 @@ TEST_F(ContainerTest, CompareAndEquality) {
     KtUNat64 big[] = {~0ull}, small[] = {1};
     EXPECT_EQ(1, KtUNat64Vector(big, big + 1).Compare(KtUNat64Vector(small, small + 1)));
 
-    EXPECT_TRUE(Make({1, 2}) == Make({1, 2}));
+    KtUInt32Vector a = Make({1, 2}), b(a);
+    b[0] = 5;
+    EXPECT_EQ(1, a[0]);
+    b = a;
+    EXPECT_TRUE(a == b);
     EXPECT_TRUE(Make({1, 2}) != Make({1, 2, 0}));
     EXPECT_TRUE(Make({1, 2}) != Make({1, 3}));
     float f[] = {0.0f, 1.5f};
@@ -139,28 +142,7 @@ TEST_F(ContainerTest, InsertAndErase) {
     v.Erase(v.Begin());
     v.Erase(v.End() - 1);
     EXPECT_EQ((std::vector<int>{1}), Items(v));
-    v.Erase(v.Begin(), v.Begin());
-    EXPECT_EQ(1, v.Size());
-    EXPECT_EQ(0, v.Find(1));
     EXPECT_EQ(-1, v.Find(40));
-}
-
-TEST_F(ContainerTest, CopySwapAndSetFrom) {
-    KtUInt32Vector a = Make({1, 2, 3});
-    KtUInt32Vector b(a);
-    b[0] = 10;
-    EXPECT_EQ(1, a[0]);
-    KtUInt32Vector c = Make({5});
-    c = a;
-    EXPECT_TRUE(c == a);
-    c = c;
-    EXPECT_EQ(3, c.Size());
-    a.Swap(b);
-    EXPECT_EQ(10, a[0]);
-    EXPECT_EQ(1, b[0]);
-    KtUInt32Vector d;
-    d.SetFrom(a);
-    EXPECT_TRUE(d == a);
 }
 
 TEST_F(ContainerTest, BadArgumentsArePostedAndChangeNothing) {
@@ -217,12 +199,4 @@ TEST_F(ContainerTest, WideTextCopiesAreOwnedAndFreed) {
             names.PushBackCopy(u"more text");
     }
     EXPECT_EQ(start, KtUMemory::GetArenaMemoryAllocated());
-}
-
-TEST_F(ContainerTest, VoidPtrVectorOrdersByAddress) {
-    int xs[2];
-    void* items[] = {&xs[0], &xs[1]};
-    KtUVoidPtrVector a(items, items + 1), b(items + 1, items + 2);
-    EXPECT_EQ(-1, a.Compare(b));
-    EXPECT_EQ(1, b.Find(&xs[1]) + 1);
 }
