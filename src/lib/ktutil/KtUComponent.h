@@ -26,6 +26,7 @@
 #ifndef KTUTIL_KTUCOMPONENT_H
 #define KTUTIL_KTUCOMPONENT_H
 
+#include <ktutil/KtUMemory.h>
 #include <ktutil/KtUSysError.h>
 
 /// A named, reference-counted registration record of a service class.
@@ -43,6 +44,8 @@ public:
     const char* GetInfo() const { return m_info; }
     KtUComponent* GetNext() const { return m_next; }
     KtUComponent* GetPrev() const { return m_prev; }
+
+    KTU_DECLARE_ALLOCATION_OPERATORS
 
 private:
     /// One handler registered for an error id of this component.

@@ -10,6 +10,7 @@
 #define KTUTIL_KTUERRORLOGSTREAM_H
 
 #include <ktutil/KtUError.h>
+#include <ktutil/KtUMemory.h>
 
 /// Writes each inserted value to the process log at once.
 class KtUErrorLogStream {
@@ -46,6 +47,8 @@ public:
         KtUError::LogPtr(value);
         return *this;
     }
+
+    KTU_DECLARE_ALLOCATION_OPERATORS
 };
 
 #endif // KTUTIL_KTUERRORLOGSTREAM_H

@@ -16,6 +16,7 @@
 #ifndef KTUTIL_KTUERROROVERRIDE_H
 #define KTUTIL_KTUERROROVERRIDE_H
 
+#include <ktutil/KtUMemory.h>
 #include <ktutil/KtUSysError.h>
 
 /// Installs a handler in one slot for its lifetime, then restores the old one.
@@ -29,6 +30,8 @@ public:
     ~KtUErrorOverride();
     KtUErrorOverride(const KtUErrorOverride&) = delete;
     KtUErrorOverride& operator=(const KtUErrorOverride&) = delete;
+
+    KTU_DECLARE_ALLOCATION_OPERATORS
 
 private:
     void Init(KtUSysError::Handler handler);

@@ -11,6 +11,7 @@
 #ifndef KTUTIL_KTUERRORPOSTSTREAM_H
 #define KTUTIL_KTUERRORPOSTSTREAM_H
 
+#include <ktutil/KtUMemory.h>
 #include <ktutil/KtUSysError.h>
 #include <ktutil/KtUWideStringBuffer.h>
 
@@ -43,6 +44,8 @@ public:
     KtUErrorPostStream& operator<<(unsigned int value);
     KtUErrorPostStream& operator<<(KtUNat64 value);
     KtUErrorPostStream& operator<<(const void* value);
+
+    KTU_DECLARE_ALLOCATION_OPERATORS
 
 private:
     void AppendWide(const KtUWChar* text, int length);

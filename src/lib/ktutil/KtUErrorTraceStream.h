@@ -10,6 +10,7 @@
 #define KTUTIL_KTUERRORTRACESTREAM_H
 
 #include <ktutil/KtUErrorLogStream.h>
+#include <ktutil/KtUMemory.h>
 
 /// A log stream that writes only when its trace level was enabled.
 class KtUErrorTraceStream {
@@ -21,6 +22,8 @@ public:
         if (m_active) KtUErrorLogStream() << value;
         return *this;
     }
+
+    KTU_DECLARE_ALLOCATION_OPERATORS
 
 private:
     bool m_active;

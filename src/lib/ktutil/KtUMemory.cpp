@@ -298,6 +298,19 @@ void LogLine(const char* format, ...) {
     KtUSysError::LogUTF8String(text);
 }
 
+bool CheckBytes(const void* block, unsigned from, unsigned to, unsigned char expected) {
+    const auto* bytes = static_cast<const unsigned char*>(block);
+    for (unsigned i = from; i < to; ++i) {
+        if (bytes[i] != expected) {
+            PostError("Memory block at %lx has value %x at offset %d, expected %x",
+                      static_cast<unsigned long>(reinterpret_cast<uintptr_t>(block)),
+                      unsigned(bytes[i]), int(i), unsigned(expected));
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace ktu::mem
 
 //===----------------------------------------------------------------------===//
@@ -708,6 +721,8 @@ unsigned int KtUMemory::GetPageSize() {
 unsigned int KtUMemory::GetRegionSize() {
     return s_region_size;
 }
+
+KtUMemory::NewHandler KtUMemory::GetNewHandler() { return s_new_handler; }
 
 KtUMemory::NewHandler KtUMemory::SetNewHandler(NewHandler handler) {
     NewHandler previous = s_new_handler;

@@ -32,6 +32,8 @@
 #define KTUTIL_KTUMEMORY_H
 
 #include <ktutil/KtUDefs.h>
+#include <ktutil/KtUArena.h>
+#include <ktutil/KtUFastArena.h>
 #include <ktutil/KtURawArena.h>
 
 #include <cstddef>
@@ -109,6 +111,8 @@ public:
 
     /// Installs the failure hook; returns the previous one.
     static NewHandler SetNewHandler(NewHandler handler);
+    /// The handler installed with SetNewHandler, or null.
+    static NewHandler GetNewHandler();
 
     // Accounting (bytes).
     static KtUNat64 GetMemoryAllocated();
@@ -151,8 +155,10 @@ private:
     KtUMemory& operator=(const KtUMemory&) = delete;
 };
 
-/// Declares, inside a class, operator new/delete on KtUMemory, placement
-/// new/delete and new/delete on a KtURawArena.
+/// Declares, inside a class, the library's allocation operator family:
+/// new/delete on KtUMemory (delete releases exactly the object's size),
+/// placement new, and new/delete on a KtURawArena, KtUArena or KtUFastArena
+/// (the arena's block size must fit the object).
 #define KTU_DECLARE_ALLOCATION_OPERATORS                                                           \
     static void* operator new(std::size_t size) noexcept {                                         \
         return KtUMemory::AllocEx(static_cast<unsigned int>(size), KtUMemory::eALIGN1, 0);         \
@@ -160,14 +166,22 @@ private:
     static void operator delete(void* block, std::size_t size) noexcept {                          \
         KtUMemory::Dealloc(block, static_cast<unsigned int>(size), KtUMemory::eALIGN1);            \
     }                                                                                              \
-    static void* operator new(std::size_t, void* place) noexcept {                                 \
-        return place;                                                                              \
-    }                                                                                              \
+    static void* operator new(std::size_t, void* place) noexcept { return place; }                \
     static void operator delete(void*, void*) noexcept {}                                          \
     static void* operator new(std::size_t, KtURawArena* arena) noexcept {                          \
         return arena->Alloc();                                                                     \
     }                                                                                              \
     static void operator delete(void* block, KtURawArena* arena) noexcept {                        \
+        arena->Dealloc(block);                                                                     \
+    }                                                                                              \
+    static void* operator new(std::size_t, KtUArena* arena) noexcept { return arena->Alloc(); }   \
+    static void operator delete(void* block, KtUArena* arena) noexcept {                           \
+        arena->Dealloc(block);                                                                     \
+    }                                                                                              \
+    static void* operator new(std::size_t, KtUFastArena* arena) noexcept {                         \
+        return arena->Alloc();                                                                     \
+    }                                                                                              \
+    static void operator delete(void* block, KtUFastArena* arena) noexcept {                       \
         arena->Dealloc(block);                                                                     \
     }
 

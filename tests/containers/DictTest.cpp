@@ -1,0 +1,166 @@
+//===- DictTest.cpp - Hash dictionaries and their converters --------------===//
+#include <ktutil/KtUDict.h>
+#include <ktutil/KtUStrVoidPtrDict.h>
+#include <ktutil/KtUStrVoidPtrDictIt.h>
+#include <ktutil/KtUTempStrVoidPtrDict.h>
+#include <ktutil/KtUVoidPtrDict.h>
+#include <ktutil/KtUVoidPtrDictIt.h>
+#include <ktutil/KtUWideStrVoidPtrDict.h>
+#include <ktutil/KtUWideStrVoidPtrDictIt.h>
+#include <ktutil/KtUWideStringBuffer.h>
+#include <ktutil/KtUWideTempStrVoidPtrDict.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+void* V(int v) {
+    return KtUDict::ConvertInt32ToVoidPtr(v);
+}
+
+class DictTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        KtUDict::Initialise();
+        start = KtUMemory::GetArenaMemoryAllocated() + KtUMemory::GetMallocMemoryAllocated();
+    }
+    void TearDown() override {
+        EXPECT_EQ(start,
+                  KtUMemory::GetArenaMemoryAllocated() + KtUMemory::GetMallocMemoryAllocated())
+            << "a dictionary leaked keys, nodes or its table";
+        KtUDict::Terminate();
+    }
+    KtUNat64 start = 0;
+};
+
+TEST_F(DictTest, OwningDictionaryKeepsOneCopyPerKey) {
+    KtUStrVoidPtrDict d;
+    EXPECT_TRUE(d.IsEmpty());
+    char key[] = "bolt";
+    EXPECT_EQ(1, d.Enter(key, V(1)));
+    key[0] = 'c'; // the dictionary's copy is unaffected
+    void* v = nullptr;
+    EXPECT_EQ(1, d.Find("bolt", &v));
+    EXPECT_EQ(V(1), v);
+    EXPECT_EQ(0, d.Find("colt", &v));
+    auto bytes = KtUMemory::GetArenaMemoryAllocated();
+    EXPECT_EQ(0, d.Enter("bolt", V(2))); // replaces, keeps one copy
+    EXPECT_EQ(bytes, KtUMemory::GetArenaMemoryAllocated());
+    EXPECT_EQ(V(2), *d.Find("bolt"));
+    d.Enter("nut") = V(3);
+    EXPECT_EQ(2, d.Size());
+    EXPECT_EQ(nullptr, d.FindAndRemove("absent"));
+    EXPECT_EQ(2, d.Size());
+    EXPECT_EQ(V(3), d.FindAndRemove("nut"));
+    EXPECT_EQ(1, d.Remove("bolt"));
+    EXPECT_EQ(0, d.Remove("bolt"));
+    // Null keys are keys of their own.
+    EXPECT_EQ(1, d.Enter(nullptr, V(9)));
+    EXPECT_EQ(0, d.Find("", &v));
+    EXPECT_EQ(1, d.Find(nullptr, &v));
+    EXPECT_EQ(V(9), v);
+    // The remaining key and table go with the dictionary (TearDown checks).
+}
+
+TEST_F(DictTest, TempDictionaryNeverCopiesOrFreesKeys) {
+    std::string key = "borrowed";
+    KtUTempStrVoidPtrDict d;
+    d.Enter(key.c_str(), V(1));
+    KtUStrVoidPtrDictIt it = d.Begin();
+    EXPECT_EQ(key.c_str(), it.GetKey()); // the caller's own pointer
+    KtUTempStrVoidPtrDict copy(d);
+    EXPECT_EQ(key.c_str(), copy.Begin().GetKey());
+    d.RemoveAll();
+    EXPECT_TRUE(d.IsEmpty());
+    EXPECT_EQ(1, copy.Size());
+}
+
+TEST_F(DictTest, ManyInsertsAndRemovalsIterateEachElementOnce) {
+    KtUVoidPtrDict d;
+    std::map<uintptr_t, int> model;
+    std::mt19937 rng(3);
+    for (int i = 0; i < 20000; ++i) {
+        auto key = static_cast<uintptr_t>(rng() % 5000) * 16;
+        if (rng() % 3 == 0) {
+            EXPECT_EQ(int(model.erase(key)), d.Remove(reinterpret_cast<void*>(key)));
+        } else {
+            EXPECT_EQ(model.count(key) ? 0 : 1, d.Enter(reinterpret_cast<void*>(key), V(i)));
+            model[key] = i;
+        }
+    }
+    ASSERT_EQ(int(model.size()), d.Size());
+    std::map<uintptr_t, int> seen;
+    for (KtUVoidPtrDictIt it = d.Begin(); it.IsValid(); it.Next())
+        seen[reinterpret_cast<uintptr_t>(it.GetKey())] += 1;
+    ASSERT_EQ(model.size(), seen.size());
+    for (auto& [key, count] : seen)
+        ASSERT_EQ(1, count) << key;
+    // The same operations give the same order.
+    KtUVoidPtrDict a, b;
+    for (int i = 0; i < 1000; ++i) {
+        a.Enter(reinterpret_cast<void*>(uintptr_t(i * 24)), nullptr);
+        b.Enter(reinterpret_cast<void*>(uintptr_t(i * 24)), nullptr);
+    }
+    KtUVoidPtrDictIt ia = a.Begin(), ib = b.Begin();
+    for (; ia.IsValid(); ia.Next(), ib.Next())
+        ASSERT_EQ(ia.GetKey(), ib.GetKey());
+    EXPECT_FALSE(ib.IsValid());
+}
+
+TEST_F(DictTest, CopiesAreDeepAndEditValueWritesThrough) {
+    KtUWideStrVoidPtrDict d;
+    d.Enter(u"a", V(1));
+    d.Enter(u"b", V(2));
+    KtUWideStrVoidPtrDict copy;
+    copy = d;
+    for (KtUWideStrVoidPtrDictIt it = copy.Begin(); it.IsValid(); it.Next())
+        it.EditValue() = V(KtUDict::ConvertVoidPtrToInt32(it.GetValue()) * 10);
+    void* v;
+    copy.Find(u"b", &v);
+    EXPECT_EQ(V(20), v);
+    d.Find(u"b", &v);
+    EXPECT_EQ(V(2), v);
+    EXPECT_NE(static_cast<const void*>(d.Begin().GetKey()),
+              static_cast<const void*>(copy.Begin().GetKey()));
+    copy.Swap(d);
+    d.Find(u"a", &v);
+    EXPECT_EQ(V(10), v);
+}
+
+TEST_F(DictTest, MakeUniqueName) {
+    KtUWideTempStrVoidPtrDict d;
+    for (const KtUWChar* k : {u"Box", u"Box (2)", u"(5)", u"Nut (x)", u"Cap", u"Cap (left)"})
+        d.Enter(k, nullptr);
+    KtUWideStringBuffer out;
+    auto unique = [&](const KtUWChar* name, const KtUWChar* qualifier) {
+        int changed = d.MakeUniqueName(&out, name, qualifier);
+        return std::to_string(changed) + ":" +
+               std::string(out.GetString(), out.GetString() + out.GetLength());
+    };
+    EXPECT_EQ("0:Free", unique(u"Free", nullptr));
+    EXPECT_EQ("1:Box (1)", unique(u"Box", nullptr));
+    EXPECT_EQ("1:Box (3)", unique(u"Box (2)", nullptr));
+    EXPECT_EQ("1:(6)", unique(u"(5)", nullptr));
+    EXPECT_EQ("1:Nut (x) (1)", unique(u"Nut (x)", nullptr)); // not digits: no counter
+    EXPECT_EQ("1:Box (left)", unique(u"Box", u"left"));
+    EXPECT_EQ("1:Cap (left) (1)", unique(u"Cap", u"left"));
+    EXPECT_EQ("1:Box (right) (2)", unique(u"Box (2)", u"right"));
+    EXPECT_EQ(6, d.Size()); // unchanged
+}
+
+TEST(DictConvertTest, ThirtyTwoBitResults) {
+    void* all = KtUDict::ConvertNat32ToVoidPtr(0xFFFFFFFFu);
+    EXPECT_EQ(-1, KtUDict::ConvertVoidPtrToInt64(all));
+    EXPECT_EQ(0xFFFFFFFFull, KtUDict::ConvertVoidPtrToNat64(all));
+    EXPECT_EQ(-7, KtUDict::ConvertVoidPtrToInt32(KtUDict::ConvertInt32ToVoidPtr(-7)));
+    EXPECT_EQ(0x9ABCDEF0u, KtUDict::ConvertVoidPtrToNat32(
+                               KtUDict::ConvertNat64ToVoidPtr(0x123456789ABCDEF0ull)));
+    EXPECT_EQ(-2, KtUDict::ConvertVoidPtrToInt64(KtUDict::ConvertInt64ToVoidPtr(-2)));
+}
+
+} // namespace
