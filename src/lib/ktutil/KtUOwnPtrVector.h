@@ -1,0 +1,210 @@
+//===- KtUOwnPtrVector.h - Vector that owns its pointed-to objects --------===//
+//
+// KtUOwnPtrVector<T> stores T* and deletes the objects it holds: on removal
+// (PopBack, Erase, Clear, SetSize shrinking, Replace*) and on destruction.
+// Copying the vector copies every object (T's copy constructor).
+//
+//   KtUOwnPtrVector<Layer> layers;
+//   layers.PushBackOwn(new Layer("a"));       // the vector takes it
+//   layers.PushBackCopy(&prototype);          // stores new Layer(prototype)
+//   Layer* kept = layers.Remove(layers.Begin());   // the caller owns it now
+//   const KtUPtrVector<Layer>& view = layers;       // non-owning view
+//   layers.ClearAndTakeOwn();                 // empties without deleting
+//
+// Positions are element pointers as Begin() returns them. A bad position is
+// reported as by the plain vectors (ePRECONDITION from KtUVector) and nothing
+// is stored, removed or deleted: an object offered to a failed InsertOwn or
+// ReplaceOwn still belongs to the caller. Writing through operator[] or
+// Begin() bypasses ownership: the old object is not deleted.
+//
+//===----------------------------------------------------------------------===//
+#ifndef KTUTIL_KTUOWNPTRVECTOR_H
+#define KTUTIL_KTUOWNPTRVECTOR_H
+
+#include <ktutil/KtUPtrVector.h>
+#include <ktutil/KtUVector.h>
+
+#include <functional>
+
+/// Vector of T* owning its objects. Not thread-safe: one thread at a time
+/// per vector.
+template <typename T> class KtUOwnPtrVector {
+public:
+    KtUOwnPtrVector() = default;
+    KtUOwnPtrVector(const KtUOwnPtrVector& other) { CopyFrom(other.Begin(), other.End()); }
+    KtUOwnPtrVector& operator=(const KtUOwnPtrVector& other) {
+        if (&other != this) CopyFrom(other.Begin(), other.End());
+        return *this;
+    }
+    ~KtUOwnPtrVector() { Clear(); }
+
+    operator const KtUPtrVector<T>&() const { return m_vec; }
+    const KtUPtrVector<T>& GetVector() const { return m_vec; }
+    const KtUVoidPtrVector& AsVoidPtrVector() const { return m_vec.AsVoidPtrVector(); }
+
+    T** Begin() { return m_vec.Begin(); }
+    T* const* Begin() const { return m_vec.Begin(); }
+    T** End() { return m_vec.End(); }
+    T* const* End() const { return m_vec.End(); }
+    T** begin() { return Begin(); }
+    T* const* begin() const { return Begin(); }
+    T** end() { return End(); }
+    T* const* end() const { return End(); }
+    int Size() const { return m_vec.Size(); }
+    int Capacity() const { return m_vec.Capacity(); }
+    bool Empty() const { return m_vec.Empty(); }
+    T* operator[](int index) const { return m_vec[index]; }
+    T* ItemAt(int index) const { return m_vec.ItemAt(index); }
+    T* Front() const { return m_vec.Front(); }
+    T* Back() const { return m_vec.Back(); }
+
+    void Reserve(int count) { m_vec.Reserve(count); }
+    /// Shrinking deletes the removed objects; growing appends nulls.
+    void SetSize(int count) {
+        if (count >= 0 && count < Size())
+            Erase(Begin() + count, End());
+        else
+            m_vec.SetSize(count);
+    }
+
+    void PushBackOwn(T* object) { m_vec.PushBack(object); }
+    T** InsertOwn(T** position, T* object) { return m_vec.Insert(position, object); }
+    /// Stores a new copy of source (null stores null).
+    void PushBackCopy(const T* source) { m_vec.PushBack(NewCopy(source)); }
+    T** InsertCopy(T** position, const T* source) {
+        if (!CheckPosition(position, true, u"KtUOwnPtrVector::InsertCopy: position out of range"))
+            return nullptr;
+        return m_vec.Insert(position, NewCopy(source));
+    }
+    /// Deletes the element at position and stores object there.
+    void ReplaceOwn(T** position, T* object) {
+        if (!CheckPosition(position, false, u"KtUOwnPtrVector::ReplaceOwn: position out of range"))
+            return;
+        T* old = *position;
+        *position = object;
+        if (old != object) delete old;
+    }
+    void ReplaceCopy(T** position, const T* source) {
+        if (!CheckPosition(position, false, u"KtUOwnPtrVector::ReplaceCopy: position out of range"))
+            return;
+        T* copy = NewCopy(source);
+        T* old = *position;
+        *position = copy;
+        delete old;
+    }
+
+    void PopBack() { delete PopBackOwn(); }
+    /// Removes the last element without deleting it and returns it.
+    T* PopBackOwn() {
+        if (Empty()) {
+            KtUVector::ReportBadArgument(u"KtUOwnPtrVector::PopBack: empty vector");
+            return nullptr;
+        }
+        T* last = m_vec[Size() - 1];
+        m_vec.PopBack();
+        return last;
+    }
+    T** Erase(T** position) {
+        if (!CheckPosition(position, false, u"KtUOwnPtrVector::Erase: position out of range"))
+            return nullptr;
+        return Erase(position, position + 1);
+    }
+    T** Erase(T** first, T** last) {
+        if (!CheckPosition(first, true, u"KtUOwnPtrVector::Erase: range out of range") ||
+            !CheckPosition(last, true, u"KtUOwnPtrVector::Erase: range out of range"))
+            return nullptr;
+        if (std::less<T**>()(last, first)) {
+            KtUVector::ReportBadArgument(u"KtUOwnPtrVector::Erase: range out of range");
+            return nullptr;
+        }
+        // Take the objects out first, then delete them.
+        KtUPtrVector<T> removed(first, last);
+        T** next = m_vec.Erase(first, last);
+        for (T* object : removed)
+            delete object;
+        return next;
+    }
+    /// Removes the element at position without deleting it and returns it.
+    T* Remove(T** position) {
+        if (!CheckPosition(position, false, u"KtUOwnPtrVector::Remove: position out of range"))
+            return nullptr;
+        T* object = *position;
+        m_vec.Erase(position);
+        return object;
+    }
+    /// Deletes every object; the capacity is kept.
+    void Clear() {
+        for (T* object : m_vec)
+            delete object;
+        m_vec.Clear();
+    }
+    /// Empties the vector without deleting anything: the caller owns the
+    /// objects now.
+    void ClearAndTakeOwn() { m_vec.Clear(); }
+    void Swap(KtUOwnPtrVector& other) noexcept { m_vec.Swap(other.m_vec); }
+
+    /// Index of the element that is object (by address), or -1.
+    int Find(const T* object) const { return m_vec.Find(object); }
+    /// Position of the element that is object (by address), or null.
+    T** FindPtr(T* object) {
+        int i = m_vec.Find(object);
+        return i < 0 ? nullptr : Begin() + i;
+    }
+    /// Index of the first element equal to *object by T's operator== (two
+    /// nulls are equal, a null equals no object), or -1.
+    int FindByValue(const T* object) const {
+        for (int i = 0; i < Size(); ++i)
+            if (EqualObjects(m_vec[i], object)) return i;
+        return -1;
+    }
+    T** FindPtrByValue(T* object) {
+        int i = FindByValue(object);
+        return i < 0 ? nullptr : Begin() + i;
+    }
+    bool EqualByValue(const KtUOwnPtrVector& other) const {
+        if (Size() != other.Size()) return false;
+        for (int i = 0; i < Size(); ++i)
+            if (!EqualObjects(m_vec[i], other.m_vec[i])) return false;
+        return true;
+    }
+    /// Replaces the contents with copies of the objects in [first, last).
+    void CopyFrom(T* const* first, T* const* last) {
+        if (std::less<T* const*>()(last, first) || (!first && last)) {
+            KtUVector::ReportBadArgument(u"KtUOwnPtrVector::CopyFrom: bad source range");
+            return;
+        }
+        KtUOwnPtrVector copies;
+        copies.Reserve(static_cast<int>(last - first));
+        for (T* const* p = first; p != last; ++p)
+            copies.PushBackCopy(*p);
+        Swap(copies);
+    }
+
+    // Address order and equality, as for KtUPtrVector.
+    int Compare(const KtUOwnPtrVector& other) const { return m_vec.Compare(other.m_vec); }
+    bool operator==(const KtUOwnPtrVector& other) const { return m_vec == other.m_vec; }
+    bool operator!=(const KtUOwnPtrVector& other) const { return m_vec != other.m_vec; }
+
+    KTU_DECLARE_ALLOCATION_OPERATORS
+
+private:
+    static T* NewCopy(const T* source) { return source ? new T(*source) : nullptr; }
+    static bool EqualObjects(const T* a, const T* b) {
+        if (!a || !b) return a == b;
+        return *a == *b;
+    }
+    bool CheckPosition(T* const* position, bool allow_end, const KtUWChar* message) const {
+        const void* p = position;
+        const void* b = Begin();
+        const void* e = End();
+        bool ok =
+            std::less_equal<const void*>()(b, p) &&
+            (allow_end ? std::less_equal<const void*>()(p, e) : std::less<const void*>()(p, e));
+        if (!ok) KtUVector::ReportBadArgument(message);
+        return ok;
+    }
+
+    KtUPtrVector<T> m_vec;
+};
+
+#endif // KTUTIL_KTUOWNPTRVECTOR_H

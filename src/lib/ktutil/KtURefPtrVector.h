@@ -1,0 +1,162 @@
+//===- KtURefPtrVector.h - Vector holding one reference per element -------===//
+//
+// KtURefPtrVector<T> stores T* and holds one reference on each non-null
+// element: storing calls Ref(), removal (PopBack, Erase, Clear, SetSize
+// shrinking, Replace) and destruction call Unref(), which destroys an object
+// whose count falls from 1 to 0. T has the library's intrusive counts
+// (count 0 after construction).
+//
+//   KtURefPtrVector<Mesh> meshes;
+//   meshes.PushBack(new Mesh);              // count 1, held by the vector
+//   meshes.Replace(meshes.Begin(), other);  // Ref other, Unref the old one
+//   const KtUPtrVector<Mesh>& view = meshes.GetVector();
+//   copy.Copy(meshes.GetVector());          // same objects, one more ref each
+//
+// Copy construction and assignment share the objects (one more reference
+// each), they do not copy them. Bad positions are reported as by the plain
+// vectors (ePRECONDITION from KtUVector) and change no count. Writing
+// through Begin() bypasses the counting.
+//
+//===----------------------------------------------------------------------===//
+#ifndef KTUTIL_KTUREFPTRVECTOR_H
+#define KTUTIL_KTUREFPTRVECTOR_H
+
+#include <ktutil/KtUPtrVector.h>
+#include <ktutil/KtUVector.h>
+
+#include <functional>
+
+/// Vector of T* holding a reference on each element. Not thread-safe: one
+/// thread at a time per vector (the counts of T are not touched atomically
+/// unless T makes them so).
+template <typename T> class KtURefPtrVector {
+public:
+    KtURefPtrVector() = default;
+    KtURefPtrVector(const KtURefPtrVector& other) { Copy(other.m_vec); }
+    KtURefPtrVector& operator=(const KtURefPtrVector& other) {
+        Copy(other.m_vec);
+        return *this;
+    }
+    ~KtURefPtrVector() { Clear(); }
+
+    operator const KtUPtrVector<T>&() const { return m_vec; }
+    const KtUPtrVector<T>& GetVector() const { return m_vec; }
+    const KtUVoidPtrVector& AsVoidPtrVector() const { return m_vec.AsVoidPtrVector(); }
+
+    T** Begin() { return m_vec.Begin(); }
+    T* const* Begin() const { return m_vec.Begin(); }
+    T** End() { return m_vec.End(); }
+    T* const* End() const { return m_vec.End(); }
+    T** begin() { return Begin(); }
+    T* const* begin() const { return Begin(); }
+    T** end() { return End(); }
+    T* const* end() const { return End(); }
+    int Size() const { return m_vec.Size(); }
+    int Capacity() const { return m_vec.Capacity(); }
+    bool Empty() const { return m_vec.Empty(); }
+    T* operator[](int index) const { return m_vec[index]; }
+    T* ItemAt(int index) const { return m_vec.ItemAt(index); }
+    T* Front() const { return m_vec.Front(); }
+    T* Back() const { return m_vec.Back(); }
+
+    void Reserve(int count) { m_vec.Reserve(count); }
+    /// Shrinking releases the removed elements; growing appends nulls.
+    void SetSize(int count) {
+        if (count >= 0 && count < Size())
+            Erase(Begin() + count, End());
+        else
+            m_vec.SetSize(count);
+    }
+    void PushBack(T* object) {
+        Ref(object);
+        m_vec.PushBack(object);
+    }
+    T** Insert(T** position, T* object) {
+        T** at = m_vec.Insert(position, object);
+        if (at) Ref(object);
+        return at;
+    }
+    void PopBack() {
+        if (Empty()) {
+            KtUVector::ReportBadArgument(u"KtURefPtrVector::PopBack: empty vector");
+            return;
+        }
+        T* last = m_vec[Size() - 1];
+        m_vec.PopBack();
+        Unref(last);
+    }
+    T** Erase(T** position) {
+        if (position == End()) {
+            KtUVector::ReportBadArgument(u"KtURefPtrVector::Erase: position out of range");
+            return nullptr;
+        }
+        return Erase(position, position + 1);
+    }
+    T** Erase(T** first, T** last) {
+        // The plain vector checks the range; release only what it removed.
+        int before = Size();
+        T* const* stop = std::less<T**>()(first, last) ? last : first;
+        KtUPtrVector<T> removed;
+        if (IsInside(first) && IsInside(stop)) removed = KtUPtrVector<T>(first, stop);
+        T** next = m_vec.Erase(first, last);
+        if (Size() != before)
+            for (T* object : removed)
+                Unref(object);
+        return next;
+    }
+    /// Releases every element; the capacity is kept.
+    void Clear() {
+        KtUPtrVector<T> removed(Begin(), End());
+        m_vec.Clear();
+        for (T* object : removed)
+            Unref(object);
+    }
+    /// Stores object at position (taking a reference) and releases the old
+    /// element.
+    void Replace(T** position, T* object) {
+        if (!IsInside(position) || position == End()) {
+            KtUVector::ReportBadArgument(u"KtURefPtrVector::Replace: position out of range");
+            return;
+        }
+        Ref(object);
+        T* old = *position;
+        *position = object;
+        Unref(old);
+    }
+    /// Makes this vector hold the elements of other, one reference each.
+    void Copy(const KtUPtrVector<T>& other) {
+        if (&other == &m_vec) return;
+        for (T* object : other)
+            Ref(object);
+        KtUPtrVector<T> old;
+        old.Swap(m_vec);
+        m_vec.SetFrom(other);
+        for (T* object : old)
+            Unref(object);
+    }
+    void Swap(KtURefPtrVector& other) noexcept { m_vec.Swap(other.m_vec); }
+
+    /// Index of the element that is object (by address), or -1.
+    int Find(const T* object) const { return m_vec.Find(object); }
+    int Compare(const KtURefPtrVector& other) const { return m_vec.Compare(other.m_vec); }
+    bool operator==(const KtURefPtrVector& other) const { return m_vec == other.m_vec; }
+    bool operator!=(const KtURefPtrVector& other) const { return m_vec != other.m_vec; }
+
+    KTU_DECLARE_ALLOCATION_OPERATORS
+
+private:
+    static void Ref(T* object) {
+        if (object) object->Ref();
+    }
+    static void Unref(T* object) {
+        if (object) object->Unref();
+    }
+    bool IsInside(T* const* position) const {
+        return !std::less<T* const*>()(position, Begin()) &&
+               !std::less<T* const*>()(End(), position);
+    }
+
+    KtUPtrVector<T> m_vec;
+};
+
+#endif // KTUTIL_KTUREFPTRVECTOR_H
