@@ -84,9 +84,7 @@ template <class Dict, bool Text> void Insert(benchmark::State& state) {
             Fill(dict, data.pointers);
         benchmark::DoNotOptimize(&dict);
         state.PauseTiming(); // destruction is not part of inserting
-        {
-            Dict gone(std::move(dict));
-        }
+        { Dict gone(std::move(dict)); }
         state.ResumeTiming();
     }
 }
@@ -109,8 +107,7 @@ template <class Dict, bool Text, bool Hit> void Lookup(benchmark::State& state) 
             else
                 found += dict->Has(Hit ? data.pointers[i] : data.missing_pointers[i]);
         }
-        if (found != (Hit ? data.order.size() : 0))
-            state.SkipWithError("wrong lookup result");
+        if (found != (Hit ? data.order.size() : 0)) state.SkipWithError("wrong lookup result");
         benchmark::DoNotOptimize(found);
     }
 }
@@ -125,7 +122,10 @@ using UPtr = StdPtr<std::unordered_map<void*, void*>>;
 using APtr = StdPtr<absl::flat_hash_map<void*, void*>>;
 
 #define KTU_DICT_BENCH(phase, keys, impl, ...)                                                     \
-    BENCHMARK(__VA_ARGS__)->Name(#phase #keys "/" #impl)->Unit(benchmark::kMillisecond)->Iterations(3)
+    BENCHMARK(__VA_ARGS__)                                                                         \
+        ->Name(#phase #keys "/" #impl)                                                             \
+        ->Unit(benchmark::kMillisecond)                                                            \
+        ->Iterations(3)
 
 KTU_DICT_BENCH(Insert, Str, KtU, Insert<KtUStr, true>);
 KTU_DICT_BENCH(Insert, Str, unordered_map, Insert<UStr, true>);

@@ -1,11 +1,12 @@
 //===- KtUHashDict.cpp - Hash dictionary from a key to void* --------------===//
 //
-// One open-addressed table serves every key kind: a power-of-two array of
-// slots {hash, key, value} with linear probing and backward-shift deletion
-// (no tombstones). The stored hash is the key's hash, mixed so that its top
-// bits pick the home slot evenly (the string hash is the library's fixed
-// h * 5 + c, then mixed), with the lowest bit set so that 0 marks an empty
-// slot. Comparing stored hashes first keeps key comparisons to real matches.
+// One open-addressed table serves every key kind. Beside the slots
+// {hash, key, value} it keeps one control byte per slot: empty, deleted, or
+// seven bits of the key's hash. Lookups scan the control bytes sixteen at a
+// time and touch a slot only when its seven bits match, so most misses are
+// settled in the small control array. Slots store the full hash, so growing
+// never reads a key again. The hash is the key's (the pointer, or the
+// library's fixed h * 5 + c over the text), mixed so that every bit counts.
 //
 //===----------------------------------------------------------------------===//
 #include <ktutil/KtUHashDict.h>
@@ -15,175 +16,100 @@
 #include "text_ops.h"
 
 #include <cstring>
+#include <type_traits>
 
 using ktu::dict::KeyKind;
 using ktu::dict::Slot;
 
-namespace ktu::dict {
-
-struct Table {
-    Slot* slots;
-    unsigned int shift; // 32 - log2(slot count)
-    unsigned int count;
-
-    unsigned int Capacity() const { return 1u << (32 - shift); }
-    unsigned int Mask() const { return Capacity() - 1; }
-    unsigned int Home(unsigned int hash) const { return hash >> shift; }
-};
-
-} // namespace ktu::dict
-
 namespace {
 
+using ktu::dict::Home;
+using ktu::dict::kDeleted;
+using ktu::dict::kEmpty;
+using ktu::dict::Keys;
+using ktu::dict::kGroup;
+using ktu::dict::Lookup;
 using ktu::dict::Table;
+using ktu::dict::Tag;
 
-constexpr unsigned int kInitialShift = 32 - 3; // 8 slots
-
-// The operations that depend on the key kind.
-template <KeyKind Kind> struct Keys;
-
-// Spreads the fixed string hash over all 32 bits (the final mix of a
-// well-known 32-bit hash): h * 5 + c alone leaves its high bits weak.
-unsigned int Mix(unsigned int h) {
-    h ^= h >> 16;
-    h *= 0x85EBCA6Bu;
-    h ^= h >> 13;
-    h *= 0xC2B2AE35u;
-    h ^= h >> 16;
-    return h;
-}
-
-template <> struct Keys<KeyKind::ePointer> {
-    // The 64-bit counterpart of Mix over the address: a plain multiplicative
-    // hash clusters the evenly spaced addresses that allocators hand out.
-    static unsigned int Hash(const void* key) {
-        auto v = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(key));
-        v ^= v >> 33;
-        v *= 0xFF51AFD7ED558CCDull;
-        v ^= v >> 33;
-        v *= 0xC4CEB9FE1A85EC53ull;
-        v ^= v >> 33;
-        return static_cast<unsigned int>(v >> 32) | 1u;
-    }
-    static bool Equal(const void* a, const void* b) { return a == b; }
-    static const void* Copy(const void* key) { return key; }
-    static void Free(const void*) {}
-};
-
-template <class C, bool Owned> struct StrKeys {
-    static unsigned int Hash(const void* key) {
-        return Mix(ktu::text::Hash(static_cast<const C*>(key))) | 1u;
-    }
-    static bool Equal(const void* a, const void* b) {
-        return ktu::text::Equal(static_cast<const C*>(a), static_cast<const C*>(b)) != 0;
-    }
+// Owning kinds keep an exact-size copy of every text key.
+template <KeyKind Kind> struct Store {
+    static constexpr bool kOwned = Kind == KeyKind::eOwnedStr || Kind == KeyKind::eOwnedWideStr;
+    using C = std::conditional_t<Kind == KeyKind::eOwnedStr, char, KtUWChar>;
     static const void* Copy(const void* key) {
-        if (!Owned || !key) return key;
-        const C* s = static_cast<const C*>(key);
-        return ktu::text::AllocCopy(s, ktu::text::Length(s));
+        if (!kOwned || !key) return key;
+        const C* text = static_cast<const C*>(key);
+        return ktu::text::AllocCopy(text, ktu::text::Length(text));
     }
     static void Free(const void* key) {
-        if (Owned && key) {
-            C* s = static_cast<C*>(const_cast<void*>(key));
-            ktu::text::DeallocUnits(s, ktu::text::Length(s) + 1);
+        if (kOwned && key) {
+            C* text = static_cast<C*>(const_cast<void*>(key));
+            ktu::text::DeallocUnits(text, ktu::text::Length(text) + 1);
         }
     }
 };
 
-template <> struct Keys<KeyKind::eOwnedStr> : StrKeys<char, true> {};
-template <> struct Keys<KeyKind::eTempStr> : StrKeys<char, false> {};
-template <> struct Keys<KeyKind::eOwnedWideStr> : StrKeys<KtUWChar, true> {};
-template <> struct Keys<KeyKind::eTempWideStr> : StrKeys<KtUWChar, false> {};
-
-Slot* AllocSlots(unsigned int count) {
-    auto* slots = static_cast<Slot*>(
-        KtUMemory::AllocEx(count * sizeof(Slot), KtUMemory::eALIGN8, 0));
-    if (slots)
-        std::memset(slots, 0, count * sizeof(Slot));
-    return slots;
-}
-
-void FreeSlots(Slot* slots, unsigned int count) {
-    KtUMemory::Dealloc(slots, count * sizeof(Slot), KtUMemory::eALIGN8);
-}
-
-Table* NewTable(unsigned int shift) {
-    auto* table =
-        static_cast<Table*>(KtUMemory::AllocEx(sizeof(Table), KtUMemory::eALIGN8, 0));
-    if (!table)
-        return nullptr;
-    table->shift = shift;
-    table->count = 0;
-    table->slots = AllocSlots(table->Capacity());
-    if (!table->slots) {
-        KtUMemory::Dealloc(table, sizeof(Table), KtUMemory::eALIGN8);
+Table* NewTable(unsigned int capacity) {
+    auto* t = static_cast<Table*>(KtUMemory::AllocEx(sizeof(Table), KtUMemory::eALIGN8, 0));
+    if (!t) return nullptr;
+    t->capacity = capacity;
+    t->count = 0;
+    t->deleted = 0;
+    t->ctrl =
+        static_cast<uint8_t*>(KtUMemory::AllocEx(capacity + kGroup - 1, KtUMemory::eALIGN8, 0));
+    t->slots =
+        static_cast<Slot*>(KtUMemory::AllocEx(capacity * sizeof(Slot), KtUMemory::eALIGN8, 0));
+    if (!t->ctrl || !t->slots) {
+        if (t->ctrl) KtUMemory::Dealloc(t->ctrl, capacity + kGroup - 1, KtUMemory::eALIGN8);
+        if (t->slots) KtUMemory::Dealloc(t->slots, capacity * sizeof(Slot), KtUMemory::eALIGN8);
+        KtUMemory::Dealloc(t, sizeof(Table), KtUMemory::eALIGN8);
         return nullptr;
     }
-    return table;
+    std::memset(t->ctrl, kEmpty, capacity + kGroup - 1);
+    return t;
 }
 
-template <KeyKind Kind> void DeleteTable(Table* table) {
-    if (!table)
-        return;
-    for (unsigned int i = 0; i < table->Capacity(); ++i)
-        if (table->slots[i].hash)
-            Keys<Kind>::Free(table->slots[i].key);
-    FreeSlots(table->slots, table->Capacity());
-    KtUMemory::Dealloc(table, sizeof(Table), KtUMemory::eALIGN8);
+void FreeTable(Table* t) {
+    KtUMemory::Dealloc(t->ctrl, t->capacity + kGroup - 1, KtUMemory::eALIGN8);
+    KtUMemory::Dealloc(t->slots, t->capacity * sizeof(Slot), KtUMemory::eALIGN8);
+    KtUMemory::Dealloc(t, sizeof(Table), KtUMemory::eALIGN8);
 }
 
-// Places a slot's content at the first free slot from its home.
-Slot* Place(Table* table, const Slot& slot) {
-    unsigned int i = table->Home(slot.hash);
-    while (table->slots[i].hash)
-        i = (i + 1) & table->Mask();
-    table->slots[i] = slot;
-    return &table->slots[i];
+bool IsFull(const Table* t, unsigned int i) {
+    return t->ctrl[i] < kEmpty;
 }
 
-// Doubles the capacity. Slots are re-placed in the old array's order, so the
-// result depends only on the table's contents and history.
-bool Grow(Table* table) {
-    unsigned int old_capacity = table->Capacity();
-    Slot* slots = AllocSlots(old_capacity * 2);
-    if (!slots)
-        return false;
-    Slot* old = table->slots;
-    table->slots = slots;
-    --table->shift;
-    for (unsigned int i = 0; i < old_capacity; ++i)
-        if (old[i].hash)
-            Place(table, old[i]);
-    FreeSlots(old, old_capacity);
-    return true;
+template <KeyKind Kind> void DeleteTable(Table* t) {
+    if (!t) return;
+    for (unsigned int i = 0; i < t->capacity; ++i)
+        if (IsFull(t, i)) Store<Kind>::Free(t->slots[i].key);
+    FreeTable(t);
 }
 
-// The key's slot, or null.
-template <KeyKind Kind> Slot* Lookup(const Table* table, const void* key, unsigned int hash) {
-    for (unsigned int i = table->Home(hash);; i = (i + 1) & table->Mask()) {
-        Slot* slot = &table->slots[i];
-        if (slot->hash == hash && Keys<Kind>::Equal(slot->key, key))
-            return slot;
-        if (!slot->hash)
-            return nullptr;
-    }
+// Puts a slot at the first empty or deleted place of its probe sequence.
+Slot* Place(Table* t, const Slot& slot) {
+    unsigned int pos = Home(t, slot.hash);
+    unsigned int m;
+    for (unsigned int step = kGroup; !(m = t->MatchFree(pos)); step += kGroup)
+        pos = (pos + step) & t->Mask();
+    unsigned int index = (pos + __builtin_ctz(m)) & t->Mask();
+    if (t->ctrl[index] == kDeleted) --t->deleted;
+    t->SetCtrl(index, Tag(slot.hash));
+    t->slots[index] = slot;
+    ++t->count;
+    return &t->slots[index];
 }
 
-// Empties a slot and moves later slots of the run back into the gap, so
-// that every key stays reachable from its home without tombstones.
-void Erase(Table* table, Slot* slot) {
-    unsigned int gap = static_cast<unsigned int>(slot - table->slots);
-    for (unsigned int i = (gap + 1) & table->Mask(); table->slots[i].hash;
-         i = (i + 1) & table->Mask()) {
-        unsigned int home = table->Home(table->slots[i].hash);
-        // Move it when its home is not within (gap, i], cyclically.
-        if (((i - home) & table->Mask()) >= ((i - gap) & table->Mask())) {
-            table->slots[gap] = table->slots[i];
-            gap = i;
-        }
-    }
-    table->slots[gap] = Slot{0, nullptr, nullptr};
-    --table->count;
+// Rebuilds into a table of the given capacity, dropping deleted marks. Slots
+// are re-placed in index order from their stored hashes (no key is read), so
+// the result depends only on the table's contents and history.
+Table* Rebuild(Table* t, unsigned int capacity) {
+    Table* n = NewTable(capacity);
+    if (!n) return nullptr;
+    for (unsigned int i = 0; i < t->capacity; ++i)
+        if (IsFull(t, i)) Place(n, t->slots[i]);
+    FreeTable(t);
+    return n;
 }
 
 } // namespace
@@ -196,21 +122,20 @@ template <KeyKind Kind, class K> KtUHashDict<Kind, K>::KtUHashDict(const KtUHash
 
 template <KeyKind Kind, class K>
 KtUHashDict<Kind, K>& KtUHashDict<Kind, K>::operator=(const KtUHashDict& other) {
-    if (this == &other)
-        return *this;
+    if (this == &other) return *this;
     RemoveAll();
-    if (!other.m_table || other.m_table->count == 0)
-        return *this;
-    Table* copy = NewTable(other.m_table->shift);
-    if (!copy)
-        return *this;
-    // The same capacity and positions: the copy iterates in the same order.
-    for (unsigned int i = 0; i < copy->Capacity(); ++i) {
-        const Slot& slot = other.m_table->slots[i];
-        if (slot.hash)
-            copy->slots[i] = Slot{slot.hash, Keys<Kind>::Copy(slot.key), slot.value};
-    }
-    copy->count = other.m_table->count;
+    const Table* o = other.m_table;
+    if (!o || o->count == 0) return *this;
+    Table* copy = NewTable(o->capacity);
+    if (!copy) return *this;
+    // The same positions: the copy iterates in the same order.
+    std::memcpy(copy->ctrl, o->ctrl, o->capacity + kGroup - 1);
+    for (unsigned int i = 0; i < o->capacity; ++i)
+        if (IsFull(o, i))
+            copy->slots[i] =
+                Slot{o->slots[i].hash, Store<Kind>::Copy(o->slots[i].key), o->slots[i].value};
+    copy->count = o->count;
+    copy->deleted = o->deleted;
     m_table = copy;
     return *this;
 }
@@ -225,17 +150,20 @@ template <KeyKind Kind, class K> int KtUHashDict<Kind, K>::Size() const {
 
 template <KeyKind Kind, class K> void*& KtUHashDict<Kind, K>::Enter(K key) {
     static void* s_failed; // the slot handed out when memory ran out
-    if (!m_table && !(m_table = NewTable(kInitialShift)))
-        return s_failed = nullptr, s_failed;
+    if (!m_table && !(m_table = NewTable(kGroup))) return s_failed = nullptr, s_failed;
     unsigned int hash = Keys<Kind>::Hash(key);
-    if (Slot* slot = Lookup<Kind>(m_table, key, hash))
-        return slot->value;
-    // Keep the table at most half full.
-    if (2 * (m_table->count + 1) > m_table->Capacity() && !Grow(m_table) &&
-        m_table->count + 1 == m_table->Capacity())
-        return s_failed = nullptr, s_failed;
-    ++m_table->count;
-    return Place(m_table, Slot{hash, Keys<Kind>::Copy(key), nullptr})->value;
+    if (Slot* slot = Lookup<Kind>(m_table, key, hash)) return slot->value;
+    // At most 7/8 of the slots in use or deleted; rebuilding drops deleted
+    // marks and doubles when more than half the slots hold keys.
+    Table* t = m_table;
+    if ((t->count + t->deleted + 1) * 8 > t->capacity * 7) {
+        unsigned int capacity = (t->count + 1) * 2 > t->capacity ? t->capacity * 2 : t->capacity;
+        if (Table* rebuilt = Rebuild(t, capacity))
+            m_table = rebuilt;
+        else if (t->count + t->deleted + 1 >= t->capacity)
+            return s_failed = nullptr, s_failed;
+    }
+    return Place(m_table, Slot{hash, Store<Kind>::Copy(key), nullptr})->value;
 }
 
 template <KeyKind Kind, class K> int KtUHashDict<Kind, K>::Enter(K key, void* value) {
@@ -244,33 +172,16 @@ template <KeyKind Kind, class K> int KtUHashDict<Kind, K>::Enter(K key, void* va
     return Size() > before;
 }
 
-template <KeyKind Kind, class K> int KtUHashDict<Kind, K>::Find(K key, void** value) const {
-    if (!m_table)
-        return 0;
-    Slot* slot = Lookup<Kind>(m_table, key, Keys<Kind>::Hash(key));
-    if (!slot)
-        return 0;
-    if (value)
-        *value = slot->value;
-    return 1;
-}
-
-template <KeyKind Kind, class K> void** KtUHashDict<Kind, K>::Find(K key) {
-    if (!m_table)
-        return nullptr;
-    Slot* slot = Lookup<Kind>(m_table, key, Keys<Kind>::Hash(key));
-    return slot ? &slot->value : nullptr;
-}
-
 template <KeyKind Kind, class K> void* KtUHashDict<Kind, K>::FindAndRemove(K key) {
-    if (!m_table)
-        return nullptr;
+    if (!m_table) return nullptr;
     Slot* slot = Lookup<Kind>(m_table, key, Keys<Kind>::Hash(key));
-    if (!slot)
-        return nullptr;
+    if (!slot) return nullptr;
     void* value = slot->value;
-    Keys<Kind>::Free(slot->key);
-    Erase(m_table, slot);
+    Store<Kind>::Free(slot->key);
+    m_table->SetCtrl(static_cast<unsigned int>(slot - m_table->slots), kDeleted);
+    *slot = Slot{0, nullptr, nullptr};
+    --m_table->count;
+    ++m_table->deleted;
     return value;
 }
 
@@ -287,21 +198,19 @@ template <KeyKind Kind, class K> void KtUHashDict<Kind, K>::RemoveAll() {
 
 template <KeyKind Kind, class K> KtUHashDictIt<K> KtUHashDict<Kind, K>::Begin() const {
     if (m_table)
-        for (unsigned int i = 0; i < m_table->Capacity(); ++i)
-            if (m_table->slots[i].hash)
-                return Iterator(m_table, &m_table->slots[i]);
+        for (unsigned int i = 0; i < m_table->capacity; ++i)
+            if (IsFull(m_table, i)) return Iterator(m_table, &m_table->slots[i]);
     return Iterator();
 }
 
 // --- KtUHashDictIt -------------------------------------------------------------
 
 template <class K> void KtUHashDictIt<K>::Next() {
-    if (!m_slot)
-        return;
-    Slot* end = m_table->slots + m_table->Capacity();
-    for (Slot* slot = m_slot + 1; slot < end; ++slot) {
-        if (slot->hash) {
-            m_slot = slot;
+    if (!m_slot) return;
+    for (auto i = static_cast<unsigned int>(m_slot - m_table->slots) + 1; i < m_table->capacity;
+         ++i) {
+        if (IsFull(m_table, i)) {
+            m_slot = &m_table->slots[i];
             return;
         }
     }

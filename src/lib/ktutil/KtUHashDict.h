@@ -26,6 +26,12 @@
 
 #include <ktutil/KtUMemory.h>
 
+#include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace ktu::dict {
 
 /// How a dictionary treats its keys.
@@ -45,7 +51,155 @@ struct Slot {
     void* value;
 };
 
-struct Table;
+// The table and the lookup are visible here so that Find inlines into the
+// caller's loop; everything else lives in the library.
+
+constexpr unsigned int kGroup = 16;
+constexpr uint8_t kEmpty = 0x80;
+constexpr uint8_t kDeleted = 0xFE;
+
+/// Slots plus one control byte each: empty, deleted, or 7 bits of the hash.
+struct Table {
+    uint8_t* ctrl; ///< capacity + kGroup - 1 bytes: the tail mirrors the head
+    Slot* slots;
+    unsigned int capacity; ///< a power of two, at least kGroup
+    unsigned int count;
+    unsigned int deleted;
+
+    unsigned int Mask() const { return capacity - 1; }
+    void SetCtrl(unsigned int i, uint8_t c) {
+        ctrl[i] = c;
+        if (i < kGroup - 1) ctrl[capacity + i] = c;
+    }
+    /// Bits of the 16 control bytes at pos that equal c.
+    unsigned int Match(unsigned int pos, uint8_t c) const {
+#if defined(__SSE2__)
+        __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ctrl + pos));
+        return static_cast<unsigned int>(
+            _mm_movemask_epi8(_mm_cmpeq_epi8(g, _mm_set1_epi8(static_cast<char>(c)))));
+#else
+        unsigned int m = 0;
+        for (unsigned int k = 0; k < kGroup; ++k)
+            m |= unsigned(ctrl[pos + k] == c) << k;
+        return m;
+#endif
+    }
+    /// Bits of the empty or deleted control bytes at pos (their top bit is set).
+    unsigned int MatchFree(unsigned int pos) const {
+#if defined(__SSE2__)
+        __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ctrl + pos));
+        return static_cast<unsigned int>(_mm_movemask_epi8(g));
+#else
+        unsigned int m = 0;
+        for (unsigned int k = 0; k < kGroup; ++k)
+            m |= unsigned(ctrl[pos + k] >> 7) << k;
+        return m;
+#endif
+    }
+};
+
+/// The home position and the control tag of a hash.
+inline unsigned int Home(const Table* t, unsigned int hash) {
+    return (hash >> 7) & t->Mask();
+}
+inline uint8_t Tag(unsigned int hash) {
+    return static_cast<uint8_t>(hash & 0x7F);
+}
+
+/// Spreads the fixed string hash over all 32 bits (the final mix of a
+/// well-known 32-bit hash): h * 5 + c alone leaves its high bits weak.
+inline unsigned int Mix(unsigned int h) {
+    h ^= h >> 16;
+    h *= 0x85EBCA6Bu;
+    h ^= h >> 13;
+    h *= 0xC2B2AE35u;
+    h ^= h >> 16;
+    return h;
+}
+
+/// Hashing and equality by key kind (copies and frees are the library's).
+template <KeyKind Kind> struct Keys;
+
+template <> struct Keys<KeyKind::ePointer> {
+    // The 64-bit counterpart of Mix over the address: a plain multiplicative
+    // hash clusters the evenly spaced addresses that allocators hand out.
+    static unsigned int Hash(const void* key) {
+        auto v = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(key));
+        v ^= v >> 33;
+        v *= 0xFF51AFD7ED558CCDull;
+        v ^= v >> 33;
+        v *= 0xC4CEB9FE1A85EC53ull;
+        v ^= v >> 33;
+        return static_cast<unsigned int>(v >> 32);
+    }
+    static bool Equal(const void* a, const void* b) { return a == b; }
+};
+
+template <class C, bool Owned> struct TextKeys {
+    static constexpr bool kOwned = Owned;
+    /// h = h * 5 + c (narrow units as signed char, wide ones unsigned), mixed.
+    static unsigned int Hash(const void* key) {
+        const C* p = static_cast<const C*>(key);
+        unsigned int h = 0;
+        if (!p) return Mix(0);
+        // Four units per step where no terminator is among them: fewer
+        // branches, and the four products are independent.
+        for (;; p += 4) {
+            unsigned int c0 = Unit(p[0]);
+            if (!p[0]) break;
+            if (!p[1] || !p[2] || !p[3]) {
+                for (; *p; ++p)
+                    h = h * 5 + Unit(*p);
+                break;
+            }
+            h = h * 625 + c0 * 125 + Unit(p[1]) * 25 + Unit(p[2]) * 5 + Unit(p[3]);
+        }
+        return Mix(h);
+    }
+    static bool Equal(const void* a, const void* b) {
+        if (a == b) return true;
+        if (!a || !b) return false;
+        if constexpr (sizeof(C) == 1) {
+            return __builtin_strcmp(static_cast<const char*>(a), static_cast<const char*>(b)) == 0;
+        } else {
+            const C* x = static_cast<const C*>(a);
+            const C* y = static_cast<const C*>(b);
+            while (*x && *x == *y)
+                ++x, ++y;
+            return *x == *y;
+        }
+    }
+
+private:
+    static unsigned int Unit(C c) {
+        if constexpr (sizeof(C) == 1)
+            return static_cast<unsigned int>(static_cast<signed char>(c));
+        else
+            return static_cast<unsigned int>(c);
+    }
+};
+
+template <> struct Keys<KeyKind::eOwnedStr> : TextKeys<char, true> {};
+template <> struct Keys<KeyKind::eTempStr> : TextKeys<char, false> {};
+template <> struct Keys<KeyKind::eOwnedWideStr> : TextKeys<KtUWChar, true> {};
+template <> struct Keys<KeyKind::eTempWideStr> : TextKeys<KtUWChar, false> {};
+
+/// The key's slot, or null. Groups are probed at home, home + 16,
+/// home + 16 + 32, ...: with a power-of-two capacity this visits every group,
+/// and the table always keeps empty slots, so every probe ends.
+template <KeyKind Kind> inline Slot* Lookup(const Table* t, const void* key, unsigned int hash) {
+    uint8_t tag = Tag(hash);
+    unsigned int pos = Home(t, hash);
+    for (unsigned int step = kGroup;; step += kGroup) {
+        for (unsigned int m = t->Match(pos, tag); m; m &= m - 1) {
+            Slot* slot = &t->slots[(pos + __builtin_ctz(m)) & t->Mask()];
+            if (slot->hash == hash && Keys<Kind>::Equal(slot->key, key)) return slot;
+        }
+        // An empty byte ends the sequence: the key would have been placed there.
+        if (t->Match(pos, kEmpty)) return nullptr;
+        pos = (pos + step) & t->Mask();
+    }
+}
 
 } // namespace ktu::dict
 
@@ -93,9 +247,16 @@ public:
     /// The key's value slot, inserted with a null value when absent.
     void*& Enter(K key);
     /// 1 and the value when present, else 0.
-    int Find(K key, void** value) const;
+    int Find(K key, void** value) const {
+        ktu::dict::Slot* slot = FindSlot(key);
+        if (slot && value) *value = slot->value;
+        return slot != nullptr;
+    }
     /// The key's value slot, or null.
-    void** Find(K key);
+    void** Find(K key) {
+        ktu::dict::Slot* slot = FindSlot(key);
+        return slot ? &slot->value : nullptr;
+    }
     /// 1 when the key was present and is now removed.
     int Remove(K key);
     /// Removes the key and returns its value; null when absent.
@@ -112,6 +273,11 @@ public:
     KTU_DECLARE_ALLOCATION_OPERATORS
 
 private:
+    ktu::dict::Slot* FindSlot(K key) const {
+        if (!m_table) return nullptr;
+        return ktu::dict::Lookup<Kind>(m_table, key, ktu::dict::Keys<Kind>::Hash(key));
+    }
+
     ktu::dict::Table* m_table = nullptr;
 };
 
