@@ -7,10 +7,14 @@
 //             and then freed in random order;
 //   Resident  resident bytes per block after allocating 10,000,000 16-byte
 //             blocks (RSS delta from /proc/self/statm).
+//   Pair24/Objects24  24-byte objects, also for KtUFastArena: one at a time,
+//             and a fast arena's own pattern, 100,000 objects built and then
+//             all released (DeallocAll for the arena, one by one otherwise).
 // The C-heap benchmarks are named Malloc* so that they can be rerun alone
 // under LD_PRELOAD of another allocator.
 //
 //===----------------------------------------------------------------------===//
+#include <ktutil/KtUFastArena.h>
 #include <ktutil/KtUMemory.h>
 
 #include <benchmark/benchmark.h>
@@ -33,6 +37,41 @@ struct CHeap {
     static void* Alloc(unsigned size) { return std::malloc(size); }
     static void Free(void* p, unsigned) { std::free(p); }
 };
+
+// A fast arena for 24-byte objects, shared by its benchmarks.
+struct FastArena24 {
+    static KtUFastArena& Arena() {
+        static KtUFastArena arena(24, 8);
+        return arena;
+    }
+    static void* Alloc(unsigned) { return Arena().Alloc(); }
+    static void Free(void* p, unsigned) { Arena().Dealloc(p); }
+    static void FreeAll() { Arena().DeallocAll(); }
+};
+
+template <class Heap> void Pair24(benchmark::State& state) {
+    for (auto _ : state) {
+        void* p = Heap::Alloc(24);
+        benchmark::DoNotOptimize(p);
+        Heap::Free(p, 24);
+    }
+}
+
+template <class Heap> void Objects24(benchmark::State& state) {
+    std::vector<void*> objects(100000);
+    for (auto _ : state) {
+        for (void*& p : objects) {
+            p = Heap::Alloc(24);
+            static_cast<char*>(p)[0] = 1;
+        }
+        if constexpr (requires { Heap::FreeAll(); })
+            Heap::FreeAll();
+        else
+            for (size_t i = objects.size(); i-- > 0;)
+                Heap::Free(objects[i], 24);
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(objects.size()));
+}
 
 template <class Heap> void Pair16(benchmark::State& state) {
     for (auto _ : state) {
@@ -129,6 +168,19 @@ void MallocResident16(benchmark::State& s) {
 
 // Resident first, before the other workloads leave freed heap memory behind
 // (scripts/bench-memory also runs each of them in a process of its own).
+void FastArenaPair24(benchmark::State& s) { Pair24<FastArena24>(s); }
+void KtUPair24(benchmark::State& s) { Pair24<KtUHeap>(s); }
+void MallocPair24(benchmark::State& s) { Pair24<CHeap>(s); }
+void FastArenaObjects24(benchmark::State& s) { Objects24<FastArena24>(s); }
+void KtUObjects24(benchmark::State& s) { Objects24<KtUHeap>(s); }
+void MallocObjects24(benchmark::State& s) { Objects24<CHeap>(s); }
+
+BENCHMARK(FastArenaPair24);
+BENCHMARK(KtUPair24);
+BENCHMARK(MallocPair24);
+BENCHMARK(FastArenaObjects24)->Unit(benchmark::kMicrosecond);
+BENCHMARK(KtUObjects24)->Unit(benchmark::kMicrosecond);
+BENCHMARK(MallocObjects24)->Unit(benchmark::kMicrosecond);
 BENCHMARK(KtUResident16)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(MallocResident16)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(KtUPair16);
