@@ -1,0 +1,153 @@
+//===- ActionQueueTest.cpp - The action queue -----------------------------===//
+#include <ktutil/KtUActionQueue.h>
+#include <ktutil/KtUActionQueueLock.h>
+#include <ktutil/KtUThread.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <vector>
+
+namespace {
+
+std::atomic<int> g_alive{0};
+
+// An action that counts itself, can block until released and can be
+// cancelled.
+struct TestAction : KtUAction {
+    std::atomic<bool>* gate = nullptr; // Execute waits while *gate is false
+    std::atomic<bool> cancelled{false};
+    std::atomic<bool> executed{false};
+    KtUThreadId processed_on;
+    int keep = 0; // ProcessResult's answer is !keep
+
+    TestAction() { ++g_alive; }
+    ~TestAction() override { --g_alive; }
+    void Execute(int) override {
+        while (gate && !*gate && !cancelled)
+            KtUThread::Sleep(1);
+        executed = true;
+    }
+    int ProcessResult() override {
+        processed_on = KtUThread::Self();
+        return !keep;
+    }
+    void CancelAction() override { cancelled = true; }
+};
+
+struct LoadLog : KtUActionQueueStatusCB {
+    std::vector<int> loads;
+    void QueueLoad(int percent) override { loads.push_back(percent); }
+};
+
+class ActionQueueTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        KtUActionQueue::Initialise();
+        KtUThread::Initialise();
+        g_alive = 0;
+    }
+    void TearDown() override {
+        EXPECT_EQ(0, g_alive.load()) << "actions leaked";
+        KtUThread::Terminate();
+        KtUActionQueue::Terminate();
+    }
+};
+
+// Waits (bounded) until pred holds.
+template <class Pred> bool Eventually(Pred pred) {
+    for (int i = 0; i < 2000 && !pred(); ++i)
+        KtUThread::Sleep(1);
+    return pred();
+}
+
+TEST_F(ActionQueueTest, FullQueueRefusesAndReportsFullLoadOnce) {
+    KtUActionQueue queue; // 50 places, 1 worker
+    LoadLog log;
+    queue.SetStatusCB(&log);
+    std::atomic<bool> gate{false};
+    auto* blocker = new TestAction;
+    blocker->gate = &gate;
+    ASSERT_EQ(1, queue.AddAction(blocker, 0, KtUActionQueue::eADD_FAIL_IF_FULL));
+    ASSERT_TRUE(Eventually([&] { return queue.GetCurrentAction(0) == blocker; }));
+    for (int i = 0; i < 50; ++i)
+        ASSERT_EQ(1, queue.AddAction(new TestAction, 0, KtUActionQueue::eADD_FAIL_IF_FULL)) << i;
+    TestAction extra; // refused: still ours
+    EXPECT_EQ(0, queue.AddAction(&extra, 0, KtUActionQueue::eADD_FAIL_IF_FULL));
+    EXPECT_EQ(0, queue.AddAction(&extra, 0, KtUActionQueue::eADD_FAIL_IF_FULL));
+    int hundreds = 0;
+    for (int load : log.loads)
+        hundreds += load == 100;
+    EXPECT_EQ(1, hundreds);
+    EXPECT_EQ(2, log.loads.front()); // 1 of 50 after the blocker was queued
+    gate = true;
+    ASSERT_TRUE(Eventually([&] { return queue.IsEmpty() != 0; }));
+    EXPECT_EQ(1, queue.ProcessResults());
+    EXPECT_EQ(0, queue.ProcessResults());
+}
+
+TEST_F(ActionQueueTest, ResultsComeBackOnlyThroughProcessResults) {
+    KtUActionQueue queue(10, 2, 0);
+    auto* kept = new TestAction;
+    kept->keep = 1;
+    auto* deleted = new TestAction;
+    queue.AddAction(kept, 0, KtUActionQueue::eADD_WAIT_FOR_SPACE);
+    queue.AddAction(deleted, 0, KtUActionQueue::eADD_WAIT_FOR_SPACE);
+    ASSERT_TRUE(Eventually([&] { return kept->executed && deleted->executed; }));
+    ASSERT_TRUE(Eventually([&] { return queue.IsEmpty() != 0; }));
+    EXPECT_EQ(KtUThreadId(), kept->processed_on); // not yet
+    EXPECT_EQ(2, g_alive.load());
+    EXPECT_EQ(1, queue.ProcessResults());
+    EXPECT_EQ(KtUThread::Self(), kept->processed_on);
+    EXPECT_EQ(1, g_alive.load()); // the one answering 0 is the owner's now
+    delete kept;
+}
+
+TEST_F(ActionQueueTest, ClearCancelsRunningActionsAndWaits) {
+    KtUActionQueue queue(50, 1, 0);
+    std::atomic<bool> never{false};
+    auto* running = new TestAction;
+    running->gate = &never; // ends only when cancelled
+    queue.AddAction(running, 0, KtUActionQueue::eADD_FAIL_IF_FULL);
+    for (int i = 0; i < 5; ++i)
+        queue.AddAction(new TestAction, 0, KtUActionQueue::eADD_FAIL_IF_FULL);
+    ASSERT_TRUE(Eventually([&] { return queue.GetCurrentAction(0) != nullptr; }));
+    queue.Clear();
+    EXPECT_EQ(nullptr, queue.GetCurrentAction(0));
+    EXPECT_EQ(0, g_alive.load()); // the cancelled one and the 5 queued are gone
+    EXPECT_TRUE(queue.IsEmpty());
+}
+
+TEST_F(ActionQueueTest, EditLockWithoutWaitingReturnsAtOnce) {
+    KtUActionQueue queue(50, 1, 0);
+    std::atomic<bool> gate{false};
+    auto* blocker = new TestAction;
+    blocker->gate = &gate;
+    queue.AddAction(blocker, 0, KtUActionQueue::eADD_FAIL_IF_FULL);
+    ASSERT_TRUE(Eventually([&] { return queue.GetCurrentAction(0) != nullptr; }));
+    queue.AddAction(new TestAction, 0, KtUActionQueue::eADD_FAIL_IF_FULL);
+    queue.AddAction(new TestAction, 0, KtUActionQueue::eADD_FAIL_IF_FULL);
+    {
+        KtUActionQueueLock edit(&queue, KtUActionQueue::eDO_NOT_WAIT);
+        EXPECT_TRUE(edit.IsLocked());
+        EXPECT_EQ(2, queue.EditQueue()->Size());
+        KtUActionQueueLock second(&queue, KtUActionQueue::eDO_NOT_WAIT);
+        EXPECT_FALSE(second.IsLocked());
+        gate = true;
+        KtUThread::Sleep(20);
+        EXPECT_EQ(2, queue.EditQueue()->Size()); // no new work while locked
+    }
+    ASSERT_TRUE(Eventually([&] { return queue.IsEmpty() != 0; }));
+    queue.ProcessResults();
+}
+
+TEST_F(ActionQueueTest, AutoDeleteAndStress) {
+    // Bounded: 4 workers, 2000 actions added with waiting for space.
+    KtUActionQueue queue(16, 4, 1);
+    for (int i = 0; i < 2000; ++i)
+        ASSERT_EQ(1, queue.AddAction(new TestAction, 0, KtUActionQueue::eADD_WAIT_FOR_SPACE));
+    ASSERT_TRUE(Eventually([&] { return queue.IsEmpty() != 0 && g_alive == 0; }));
+    EXPECT_EQ(0, queue.ProcessResults()); // deleted by the workers, no results
+}
+
+} // namespace
