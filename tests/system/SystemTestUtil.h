@@ -55,6 +55,7 @@ protected:
         KtUSysFile::SetOverrideTempDir(nullptr, 0);
         EXPECT_TRUE(KtUSysFile::RemoveW(W(m_dir).c_str(), 1));
         KtUSysFile::Terminate();
+        EXPECT_EQ(0u, KtUMemory::GetArenaMemoryAllocated()) << "a handle or buffer leaked";
     }
     std::string P(const std::string& name) const { return m_dir + "/" + name; }
     std::u16string WP(const std::string& name) const { return W(P(name)); }
