@@ -21,15 +21,19 @@
 #ifndef KTUTIL_KTUOWNPTRVECTOR_H
 #define KTUTIL_KTUOWNPTRVECTOR_H
 
-#include <ktutil/KtUPtrVector.h>
+#include <ktutil/KtUPtrVectorHolder.h>
 #include <ktutil/KtUVector.h>
 
 #include <functional>
 
 /// Vector of T* owning its objects. Not thread-safe: one thread at a time
 /// per vector.
-template <typename T> class KtUOwnPtrVector {
+template <typename T> class KtUOwnPtrVector : public KtUPtrVectorHolder<T> {
 public:
+    using KtUPtrVectorHolder<T>::Begin;
+    using KtUPtrVectorHolder<T>::End;
+    using KtUPtrVectorHolder<T>::Size;
+    using KtUPtrVectorHolder<T>::Empty;
     KtUOwnPtrVector() = default;
     KtUOwnPtrVector(const KtUOwnPtrVector& other) { CopyFrom(other.Begin(), other.End()); }
     KtUOwnPtrVector& operator=(const KtUOwnPtrVector& other) {
@@ -37,26 +41,6 @@ public:
         return *this;
     }
     ~KtUOwnPtrVector() { Clear(); }
-
-    operator const KtUPtrVector<T>&() const { return m_vec; }
-    const KtUPtrVector<T>& GetVector() const { return m_vec; }
-    const KtUVoidPtrVector& AsVoidPtrVector() const { return m_vec.AsVoidPtrVector(); }
-
-    T** Begin() { return m_vec.Begin(); }
-    T* const* Begin() const { return m_vec.Begin(); }
-    T** End() { return m_vec.End(); }
-    T* const* End() const { return m_vec.End(); }
-    T** begin() { return Begin(); }
-    T* const* begin() const { return Begin(); }
-    T** end() { return End(); }
-    T* const* end() const { return End(); }
-    int Size() const { return m_vec.Size(); }
-    int Capacity() const { return m_vec.Capacity(); }
-    bool Empty() const { return m_vec.Empty(); }
-    T* operator[](int index) const { return m_vec[index]; }
-    T* ItemAt(int index) const { return m_vec.ItemAt(index); }
-    T* Front() const { return m_vec.Front(); }
-    T* Back() const { return m_vec.Back(); }
 
     void Reserve(int count) { m_vec.Reserve(count); }
     /// Shrinking deletes the removed objects; growing appends nulls.
@@ -188,6 +172,7 @@ public:
     KTU_DECLARE_ALLOCATION_OPERATORS
 
 private:
+    using KtUPtrVectorHolder<T>::m_vec;
     static T* NewCopy(const T* source) { return source ? new T(*source) : nullptr; }
     static bool EqualObjects(const T* a, const T* b) {
         if (!a || !b) return a == b;
@@ -203,8 +188,6 @@ private:
         if (!ok) KtUVector::ReportBadArgument(message);
         return ok;
     }
-
-    KtUPtrVector<T> m_vec;
 };
 
 #endif // KTUTIL_KTUOWNPTRVECTOR_H

@@ -21,7 +21,7 @@
 #ifndef KTUTIL_KTUREFPTRVECTOR_H
 #define KTUTIL_KTUREFPTRVECTOR_H
 
-#include <ktutil/KtUPtrVector.h>
+#include <ktutil/KtUPtrVectorHolder.h>
 #include <ktutil/KtUVector.h>
 
 #include <functional>
@@ -29,8 +29,12 @@
 /// Vector of T* holding a reference on each element. Not thread-safe: one
 /// thread at a time per vector (the counts of T are not touched atomically
 /// unless T makes them so).
-template <typename T> class KtURefPtrVector {
+template <typename T> class KtURefPtrVector : public KtUPtrVectorHolder<T> {
 public:
+    using KtUPtrVectorHolder<T>::Begin;
+    using KtUPtrVectorHolder<T>::End;
+    using KtUPtrVectorHolder<T>::Size;
+    using KtUPtrVectorHolder<T>::Empty;
     KtURefPtrVector() = default;
     KtURefPtrVector(const KtURefPtrVector& other) { Copy(other.m_vec); }
     KtURefPtrVector& operator=(const KtURefPtrVector& other) {
@@ -38,26 +42,6 @@ public:
         return *this;
     }
     ~KtURefPtrVector() { Clear(); }
-
-    operator const KtUPtrVector<T>&() const { return m_vec; }
-    const KtUPtrVector<T>& GetVector() const { return m_vec; }
-    const KtUVoidPtrVector& AsVoidPtrVector() const { return m_vec.AsVoidPtrVector(); }
-
-    T** Begin() { return m_vec.Begin(); }
-    T* const* Begin() const { return m_vec.Begin(); }
-    T** End() { return m_vec.End(); }
-    T* const* End() const { return m_vec.End(); }
-    T** begin() { return Begin(); }
-    T* const* begin() const { return Begin(); }
-    T** end() { return End(); }
-    T* const* end() const { return End(); }
-    int Size() const { return m_vec.Size(); }
-    int Capacity() const { return m_vec.Capacity(); }
-    bool Empty() const { return m_vec.Empty(); }
-    T* operator[](int index) const { return m_vec[index]; }
-    T* ItemAt(int index) const { return m_vec.ItemAt(index); }
-    T* Front() const { return m_vec.Front(); }
-    T* Back() const { return m_vec.Back(); }
 
     void Reserve(int count) { m_vec.Reserve(count); }
     /// Shrinking releases the removed elements; growing appends nulls.
@@ -145,6 +129,7 @@ public:
     KTU_DECLARE_ALLOCATION_OPERATORS
 
 private:
+    using KtUPtrVectorHolder<T>::m_vec;
     static void Ref(T* object) {
         if (object) object->Ref();
     }
@@ -155,8 +140,6 @@ private:
         return !std::less<T* const*>()(position, Begin()) &&
                !std::less<T* const*>()(End(), position);
     }
-
-    KtUPtrVector<T> m_vec;
 };
 
 #endif // KTUTIL_KTUREFPTRVECTOR_H
