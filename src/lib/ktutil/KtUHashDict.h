@@ -140,20 +140,24 @@ template <class C, bool Owned> struct TextKeys {
     /// h = h * 5 + c (narrow units as signed char, wide ones unsigned), mixed.
     static unsigned int Hash(const void* key) {
         const C* p = static_cast<const C*>(key);
-        unsigned int h = 0;
-        if (!p) return Mix(0);
-        // Four units per step where no terminator is among them: fewer
-        // branches, and the four products are independent.
-        for (;; p += 4) {
-            unsigned int c0 = Unit(p[0]);
-            if (!p[0]) break;
-            if (!p[1] || !p[2] || !p[3]) {
-                for (; *p; ++p)
-                    h = h * 5 + Unit(*p);
-                break;
+        if (!p)
+            return Mix(0);
+        // The length first (a vectorised scan for narrow text), then four
+        // units per step: the loop's trip count is known in advance and the
+        // four products are independent.
+        size_t n;
+        if constexpr (sizeof(C) == 1)
+            n = __builtin_strlen(p);
+        else
+            for (n = 0; p[n]; ++n) {
             }
-            h = h * 625 + c0 * 125 + Unit(p[1]) * 25 + Unit(p[2]) * 5 + Unit(p[3]);
-        }
+        unsigned int h = 0;
+        size_t i = 0;
+        for (; i + 4 <= n; i += 4)
+            h = h * 625 + Unit(p[i]) * 125 + Unit(p[i + 1]) * 25 + Unit(p[i + 2]) * 5 +
+                Unit(p[i + 3]);
+        for (; i < n; ++i)
+            h = h * 5 + Unit(p[i]);
         return Mix(h);
     }
     static bool Equal(const void* a, const void* b) {
