@@ -85,8 +85,7 @@ private:
         for (;;) {
             std::unique_lock<std::mutex> hold(m_mutex);
             m_work.wait(hold, [this] { return m_stop || !m_queue.empty(); });
-            if (m_queue.empty())
-                return;
+            if (m_queue.empty()) return;
             Task* task = m_queue.front();
             m_queue.pop_front();
             hold.unlock();

@@ -26,8 +26,7 @@ constexpr size_t kBytes = 64u << 20;
 const std::string& Input(bool mixed) {
     static std::string ascii, mix;
     std::string& s = mixed ? mix : ascii;
-    if (!s.empty())
-        return s;
+    if (!s.empty()) return s;
     std::mt19937 rng(42);
     s.reserve(kBytes + 64);
     auto put = [&](unsigned c) {
@@ -47,10 +46,17 @@ const std::string& Input(bool mixed) {
         int len = 3 + static_cast<int>(rng() % 8);
         for (int i = 0; i < len; ++i) {
             switch (script) {
-            case 0: put('a' + rng() % 26); break;
-            case 1: put(0xC0 + rng() % 0x3F); break; // Latin-1 letters
-            case 2: put(0x3B1 + rng() % 25); break;  // Greek
-            default: put(0x4E00 + rng() % 0x5000);   // CJK
+            case 0:
+                put('a' + rng() % 26);
+                break;
+            case 1:
+                put(0xC0 + rng() % 0x3F);
+                break; // Latin-1 letters
+            case 2:
+                put(0x3B1 + rng() % 25);
+                break; // Greek
+            default:
+                put(0x4E00 + rng() % 0x5000); // CJK
             }
         }
         put(rng() % 8 ? ' ' : '.');
@@ -160,7 +166,7 @@ struct Init {
 } // namespace
 
 #define KTU_CONVERSION_BENCH(fn, dir, impl)                                                        \
-    BENCHMARK_CAPTURE(fn, ascii, false)->Name(dir "/Ascii/" impl)->Unit(benchmark::kMillisecond); \
+    BENCHMARK_CAPTURE(fn, ascii, false)->Name(dir "/Ascii/" impl)->Unit(benchmark::kMillisecond);  \
     BENCHMARK_CAPTURE(fn, mixed, true)->Name(dir "/Mixed/" impl)->Unit(benchmark::kMillisecond)
 
 KTU_CONVERSION_BENCH(ToWideKtU, "ToUtf16", "KtU");

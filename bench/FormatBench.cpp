@@ -56,8 +56,8 @@ void LogLineWideStringBuffer(benchmark::State& state) {
     KtUWideStringBuffer buf;
     int id = 0;
     for (auto _ : state) {
-        buf.Format(u"%s: %s id(%d), data(%x), \"%s\"\n", u"KtUMemory", u"Alloc", id++,
-                   0x1234beef, u"out of memory");
+        buf.Format(u"%s: %s id(%d), data(%x), \"%s\"\n", u"KtUMemory", u"Alloc", id++, 0x1234beef,
+                   u"out of memory");
         benchmark::DoNotOptimize(buf.GetString());
     }
 }

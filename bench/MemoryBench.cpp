@@ -168,12 +168,24 @@ void MallocResident16(benchmark::State& s) {
 
 // Resident first, before the other workloads leave freed heap memory behind
 // (scripts/bench-memory also runs each of them in a process of its own).
-void FastArenaPair24(benchmark::State& s) { Pair24<FastArena24>(s); }
-void KtUPair24(benchmark::State& s) { Pair24<KtUHeap>(s); }
-void MallocPair24(benchmark::State& s) { Pair24<CHeap>(s); }
-void FastArenaObjects24(benchmark::State& s) { Objects24<FastArena24>(s); }
-void KtUObjects24(benchmark::State& s) { Objects24<KtUHeap>(s); }
-void MallocObjects24(benchmark::State& s) { Objects24<CHeap>(s); }
+void FastArenaPair24(benchmark::State& s) {
+    Pair24<FastArena24>(s);
+}
+void KtUPair24(benchmark::State& s) {
+    Pair24<KtUHeap>(s);
+}
+void MallocPair24(benchmark::State& s) {
+    Pair24<CHeap>(s);
+}
+void FastArenaObjects24(benchmark::State& s) {
+    Objects24<FastArena24>(s);
+}
+void KtUObjects24(benchmark::State& s) {
+    Objects24<KtUHeap>(s);
+}
+void MallocObjects24(benchmark::State& s) {
+    Objects24<CHeap>(s);
+}
 
 BENCHMARK(FastArenaPair24);
 BENCHMARK(KtUPair24);

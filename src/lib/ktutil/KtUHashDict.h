@@ -140,8 +140,7 @@ template <class C, bool Owned> struct TextKeys {
     /// h = h * 5 + c (narrow units as signed char, wide ones unsigned), mixed.
     static unsigned int Hash(const void* key) {
         const C* p = static_cast<const C*>(key);
-        if (!p)
-            return Mix(0);
+        if (!p) return Mix(0);
         // The length first (a vectorised scan for narrow text), then four
         // units per step: the loop's trip count is known in advance and the
         // four products are independent.

@@ -757,7 +757,9 @@ unsigned int KtUMemory::GetRegionSize() {
     return s_region_size;
 }
 
-KtUMemory::NewHandler KtUMemory::GetNewHandler() { return s_new_handler; }
+KtUMemory::NewHandler KtUMemory::GetNewHandler() {
+    return s_new_handler;
+}
 
 KtUMemory::NewHandler KtUMemory::SetNewHandler(NewHandler handler) {
     NewHandler previous = s_new_handler;

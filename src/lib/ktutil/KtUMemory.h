@@ -31,8 +31,8 @@
 #ifndef KTUTIL_KTUMEMORY_H
 #define KTUTIL_KTUMEMORY_H
 
-#include <ktutil/KtUDefs.h>
 #include <ktutil/KtUArena.h>
+#include <ktutil/KtUDefs.h>
 #include <ktutil/KtUFastArena.h>
 #include <ktutil/KtURawArena.h>
 
@@ -174,7 +174,9 @@ private:
     static void operator delete(void* block, std::size_t size) noexcept {                          \
         KtUMemory::Dealloc(block, static_cast<unsigned int>(size), KtUMemory::eALIGN1);            \
     }                                                                                              \
-    static void* operator new(std::size_t, void* place) noexcept { return place; }                \
+    static void* operator new(std::size_t, void* place) noexcept {                                 \
+        return place;                                                                              \
+    }                                                                                              \
     static void operator delete(void*, void*) noexcept {}                                          \
     static void* operator new(std::size_t, KtURawArena* arena) noexcept {                          \
         return arena->Alloc();                                                                     \
@@ -182,7 +184,9 @@ private:
     static void operator delete(void* block, KtURawArena* arena) noexcept {                        \
         arena->Dealloc(block);                                                                     \
     }                                                                                              \
-    static void* operator new(std::size_t, KtUArena* arena) noexcept { return arena->Alloc(); }   \
+    static void* operator new(std::size_t, KtUArena* arena) noexcept {                             \
+        return arena->Alloc();                                                                     \
+    }                                                                                              \
     static void operator delete(void* block, KtUArena* arena) noexcept {                           \
         arena->Dealloc(block);                                                                     \
     }                                                                                              \
