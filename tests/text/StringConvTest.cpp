@@ -56,6 +56,7 @@ TEST_F(StringConvTest, SevenBitEscapes) {
     EXPECT_EQ(u"!ab", From7Bit("ab/00E"));
     EXPECT_EQ(u"!ab", From7Bit("ab/00G0x"));
     EXPECT_EQ(u"!", From7Bit("/ 0E9"));
+    EXPECT_EQ(u"!x", From7Bit("x/0000"));
     EXPECT_EQ(u"!a", From7Bit("a\tb"));
     EXPECT_EQ(u"!a", From7Bit("a\xC3\xA9"));
 
@@ -82,27 +83,13 @@ TEST_F(StringConvTest, StepDirectives) {
     EXPECT_EQ(u"<\u00E1", Step("\\PL\\\xE1"));
     EXPECT_EQ(u"<\uFFFD", Step("\\PC\\\xA5")); // unassigned in 8859-3
 
-    for (const char* bad : {"\\",
-                            "a\\",
-                            "\\Q",
-                            "\\X\\G0",
-                            "\\X\\E",
-                            "\\X\\",
-                            "\\X2\\00E9",
-                            "\\X2\\00E\\X0\\",
-                            "\\X2\\00E9\\X4\\",
-                            "\\X4\\0000E9\\X0\\",
-                            "\\X4\\00110000\\X0\\",
-                            "\\X4\\0000D800\\X0\\",
-                            "\\X3\\",
-                            "\\X0\\",
-                            "\\PQ\\",
-                            "\\P@\\",
-                            "\\PA",
-                            "\\PAB",
-                            "\\S\\",
-                            "\\S\\\x01",
-                            "\\S\x41"})
+    // clang-format off
+    for (const char* bad :
+         {"\\", "a\\", "\\Q", "\\X\\G0", "\\X\\E", "\\X\\", "\\X\\00", "\\X2\\00E9",
+          "\\X2\\00E\\X0\\", "\\X2\\0000\\X0\\", "\\X2\\00E9\\X4\\", "\\X4\\0000E9\\X0\\",
+          "\\X4\\00110000\\X0\\", "\\X4\\0000D800\\X0\\", "\\X3\\", "\\X0\\", "\\PQ\\",
+          "\\P@\\", "\\PA", "\\PAB", "\\S\\", "\\S\\\x01", "\\S\x41"})
+        // clang-format on
         EXPECT_EQ(u"!", Step(bad)) << bad;
 
     KtUWideStringBuffer null_out;

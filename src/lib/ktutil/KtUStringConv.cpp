@@ -71,14 +71,14 @@ bool DecodeStep(const unsigned char* s, KtUWideStringBuffer* out) {
             s += 4;
         } else if (Starts(s, "\\X\\")) {
             long value = ReadHex(s + 3, 2);
-            if (value < 0) return false;
+            if (value <= 0) return false; // a NUL would end the text early
             out->Append(static_cast<KtUWChar>(value));
             s += 5;
         } else if (Starts(s, "\\X2\\") || Starts(s, "\\X4\\")) {
             int digits = s[2] == '2' ? 4 : 8;
             for (s += 4; *s != '\\'; s += digits) {
                 long value = ReadHex(s, digits);
-                if (value < 0) return false;
+                if (value <= 0) return false;
                 if (digits == 4) {
                     out->Append(static_cast<KtUWChar>(value));
                 } else if (value >= 0x10000 && value <= 0x10FFFF) {
@@ -154,7 +154,7 @@ bool KtUStringConv::DecodeWideFrom7BitAscii(const char* text, KtUWideStringBuffe
             s += 2;
         } else {
             long value = s[0] == '/' ? ReadHex(s + 1, 4) : -1;
-            if (value < 0) {
+            if (value <= 0) { // "/0000" cannot come from a terminated text
                 ok = false;
                 break;
             }

@@ -12,7 +12,8 @@
 //   KtUStringConv::DecodeWideFrom7BitAscii("a///00E9", &wide);   // true
 //
 // Decoding accepts the digits in either case and fails on a "/" that is not
-// followed by "/" or four digits, or on a character outside 32 to 126; the
+// followed by "/" or four digits, on "/0000" (no terminated text encodes to
+// it) or on a character outside 32 to 126; the
 // output then holds what was decoded before the fault. A null text makes the
 // output null.
 //
@@ -27,9 +28,10 @@
 // written as surrogate pairs when above U+FFFF), "\PA\" to "\PP\" (select
 // ISO 8859-1 to 8859-16 for the 8-bit text that follows; "\PL\", the part
 // never published, selects 8859-1), and "\S\c" (the character c + 128 of the
-// current set). Every other byte is a character of the current set, 8859-1 at
+// current set, c printable ASCII). Every other byte is a character of the current set, 8859-1 at
 // the start. Doubled apostrophes are the file reader's business and pass
-// through unchanged. A malformed directive returns false and leaves the
+// through unchanged. A group of value 0 is malformed too (it would end the
+// text early). A malformed directive returns false and leaves the
 // output as it was; a null text returns false.
 //
 //===----------------------------------------------------------------------===//
