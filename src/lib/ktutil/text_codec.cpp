@@ -65,13 +65,22 @@ bool HexDecodeScalar(const char* in, std::size_t n, std::uint8_t* out) {
     return true;
 }
 
+// 12 bits -> their two characters, so three bytes take two look-ups.
+constexpr std::array<char, 8192> MakeBase64Pairs() {
+    std::array<char, 8192> t{};
+    for (int i = 0; i < 4096; ++i) {
+        t[2 * i] = kBase64Alphabet[i >> 6];
+        t[2 * i + 1] = kBase64Alphabet[i & 63];
+    }
+    return t;
+}
+constexpr auto kBase64Pairs = MakeBase64Pairs();
+
 void Base64EncodeScalar(const std::uint8_t* in, std::size_t n, char* out) {
     for (; n >= 3; n -= 3, in += 3, out += 4) {
         std::uint32_t v = std::uint32_t{in[0]} << 16 | std::uint32_t{in[1]} << 8 | in[2];
-        out[0] = kBase64Alphabet[v >> 18];
-        out[1] = kBase64Alphabet[v >> 12 & 63];
-        out[2] = kBase64Alphabet[v >> 6 & 63];
-        out[3] = kBase64Alphabet[v & 63];
+        std::memcpy(out, &kBase64Pairs[2 * (v >> 12)], 2);
+        std::memcpy(out + 2, &kBase64Pairs[2 * (v & 0xFFF)], 2);
     }
     if (n == 0) return;
     std::uint32_t v = std::uint32_t{in[0]} << 16 | (n == 2 ? std::uint32_t{in[1]} << 8 : 0);
