@@ -62,6 +62,9 @@ TEST_F(EncodeTest, Base64MatchesRfc4648WithoutPadding) {
     EXPECT_EQ("YWJj", Encode(KtUEncode::EncodeBase64, "abc"));
     EXPECT_EQ("YWI", Encode(KtUEncode::EncodeBase64, "ab"));
     EXPECT_EQ("YQ", Encode(KtUEncode::EncodeBase64, "a"));
+    KtUStringBuffer self("abc");
+    KtUEncode::EncodeBase64(reinterpret_cast<const unsigned char*>(self.GetString()), 3, &self);
+    EXPECT_STREQ("YWJj", self.GetString()); // bytes inside the output's own block
     EXPECT_EQ("\xFB\xFF\xBF", Decode(KtUEncode::DecodeBase64, "+/+/"));
 }
 

@@ -8,6 +8,7 @@
 #include "text_codec.h"
 
 #include <climits>
+#include <cstdint>
 #include <cstring>
 
 using namespace ktu::text;
@@ -44,6 +45,13 @@ void Finish(KtUStringBuffer* out, std::size_t n) {
     out->EndEditBuffer(static_cast<int>(n));
 }
 
+// Whether bytes lie in out's block, which encoding would release or overwrite.
+bool Overlaps(const unsigned char* bytes, std::size_t n, const KtUStringBuffer* out) {
+    auto b = reinterpret_cast<std::uintptr_t>(bytes);
+    auto t = reinterpret_cast<std::uintptr_t>(out->GetString());
+    return n && t && b < t + static_cast<std::size_t>(out->GetAllocationSize()) && t < b + n;
+}
+
 // 0-9, A-Z and a-z travel unescaped.
 bool IsPlain(unsigned char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
@@ -63,6 +71,12 @@ int Result(std::size_t n, const unsigned char* out, int capacity) {
 } // namespace
 
 void KtUEncode::EncodeHex(const unsigned char* bytes, int count, KtUStringBuffer* out) {
+    if (Overlaps(bytes, CountOf(bytes, count), out)) {
+        KtUStringBuffer copy;
+        EncodeHex(bytes, count, &copy);
+        out->Swap(copy);
+        return;
+    }
     std::size_t n = CountOf(bytes, count);
     char* text = PrepareOutput(out, 2 * n);
     if (!text) return;
@@ -81,6 +95,12 @@ int KtUEncode::DecodeHex(const char* text, unsigned char* out, int capacity) {
 }
 
 void KtUEncode::EncodeHexEscaped(const unsigned char* bytes, int count, KtUStringBuffer* out) {
+    if (Overlaps(bytes, CountOf(bytes, count), out)) {
+        KtUStringBuffer copy;
+        EncodeHexEscaped(bytes, count, &copy);
+        out->Swap(copy);
+        return;
+    }
     std::size_t n = CountOf(bytes, count), len = n;
     for (std::size_t i = 0; i < n; ++i)
         if (!IsPlain(bytes[i])) len += 2;
@@ -127,6 +147,12 @@ int KtUEncode::DecodeHexEscaped(const char* text, unsigned char* out, int capaci
 }
 
 void KtUEncode::EncodeBase64(const unsigned char* bytes, int count, KtUStringBuffer* out) {
+    if (Overlaps(bytes, CountOf(bytes, count), out)) {
+        KtUStringBuffer copy;
+        EncodeBase64(bytes, count, &copy);
+        out->Swap(copy);
+        return;
+    }
     std::size_t n = CountOf(bytes, count), len = Base64EncodedLength(n);
     char* text = PrepareOutput(out, len);
     if (!text) return;

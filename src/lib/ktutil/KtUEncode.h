@@ -14,13 +14,12 @@
 //   KtUEncode::DecodeBase64(text.GetString(), back.data(), n);      // n again
 //
 // Encoders replace the buffer's text (a negative count or null bytes encode
-// as nothing). Decoders read a NUL-terminated text and return the number of
-// bytes decoded, or -1 for a null or malformed text or too small a capacity;
-// with a null out they only validate and count. Hex and Base64 decoders check
-// the capacity before writing anything; the hex-escaped decoder may have
-// written up to capacity bytes when it fails. Hex digits are accepted in
-// either case. Base64 accepts any final character of the alphabet, whatever
-// its unused low bits hold.
+// as nothing; the bytes may lie in that buffer). Decoders read a NUL-terminated text and return the
+// number of bytes decoded, or -1 for a null or malformed text or too small a capacity; with a null
+// out they only validate and count. Hex and Base64 decoders check the capacity before writing
+// anything; the hex-escaped decoder may have written up to capacity bytes when it fails. Hex digits
+// are accepted in either case. Base64 accepts any final character of the alphabet, whatever its
+// unused low bits hold.
 //
 // Hex and Base64 run on AVX2 when the processor has it.
 //
