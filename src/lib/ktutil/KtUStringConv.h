@@ -28,11 +28,12 @@
 // written as surrogate pairs when above U+FFFF), "\PA\" to "\PP\" (select
 // ISO 8859-1 to 8859-16 for the 8-bit text that follows; "\PL\", the part
 // never published, selects 8859-1), and "\S\c" (the character c + 128 of the
-// current set, c printable ASCII). Every other byte is a character of the current set, 8859-1 at
-// the start. Doubled apostrophes are the file reader's business and pass
-// through unchanged. A group of value 0 is malformed too (it would end the
-// text early). A malformed directive returns false and leaves the
-// output as it was; a null text returns false.
+// current set, c printable ASCII). Every other byte is a character of the
+// current set, 8859-1 at the start. Doubled apostrophes are the file reader's
+// business and pass through unchanged. A group of value 0 is malformed too (it
+// would end the text early). A malformed directive returns false and leaves
+// the output as it was; a null text returns false. docs/encodings.md has the
+// table of sets.
 //
 //===----------------------------------------------------------------------===//
 #ifndef KTUTIL_KTUSTRINGCONV_H
