@@ -191,6 +191,14 @@ template <class C> inline bool Reserve(BufferRef<C> b, int n) {
     return true;
 }
 
+/// Room for n units plus terminator without keeping the old text (a block
+/// too small is released rather than grown, so nothing is copied); false when
+/// it cannot be had (the buffer is then null).
+template <class C> inline bool ReserveFresh(BufferRef<C> b, int n) {
+    if (b.text && n >= b.alloc) Release(b);
+    return Reserve(b, n);
+}
+
 template <class C> inline void SetString(BufferRef<C> b, const C* s, int n) {
     if (s == b.text && s) return;
     if (!s) {
