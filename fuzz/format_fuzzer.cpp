@@ -185,25 +185,25 @@ void AddConversion(Job& job, FuzzedDataProvider& in) {
     static const char* const kFloatLens[] = {"", "l", "L"};
     static const char* const kTextLens[] = {"", "h", "l"};
     char conv = kConvs[in.ConsumeIntegralInRange<size_t>(0, sizeof kConvs - 2)];
-    std::string spec = "%";
+    std::string conversion = "%";
     for (char flag : {'-', '+', ' ', '#', '0'})
-        if (in.ConsumeBool()) spec += flag;
+        if (in.ConsumeBool()) conversion += flag;
     std::vector<Arg> stars;
     int width = in.ConsumeIntegralInRange(-1, 40); // -1 none
     if (width >= 0 && in.ConsumeBool()) {
-        spec += '*';
+        conversion += '*';
         stars.push_back({kInt, in.ConsumeIntegralInRange(-40, 40)});
     } else if (width >= 0) {
-        spec += std::to_string(width);
+        conversion += std::to_string(width);
     }
     int prec = in.ConsumeIntegralInRange(-1, 40);
     if (prec >= 0 && in.ConsumeBool()) {
-        spec += ".*";
+        conversion += ".*";
         long long p = in.ConsumeIntegralInRange(-5, 40);
         stars.push_back({kInt, p});
         prec = p < 0 ? -1 : static_cast<int>(p);
     } else if (prec >= 0) {
-        spec += '.' + std::to_string(prec);
+        conversion += '.' + std::to_string(prec);
     }
     std::string len;
     if (strchr("diuxXon", conv)) {
@@ -214,15 +214,15 @@ void AddConversion(Job& job, FuzzedDataProvider& in) {
         len = kTextLens[in.ConsumeIntegralInRange<size_t>(0, std::size(kTextLens) - 1)];
     }
     if (job.narrowArgs.size() + stars.size() + (conv == '%' ? 0 : 1) > kMaxArgs) return;
-    spec += len + conv;
-    job.narrowFormat += spec;
-    job.wideFormat.append(spec.begin(), spec.end());
+    conversion += len + conv;
+    job.narrowFormat += conversion;
+    job.wideFormat.append(conversion.begin(), conversion.end());
     for (const Arg& a : stars) {
         job.narrowArgs.push_back(a);
         job.wideArgs.push_back(a);
     }
     if (len == "I64" || (len == "L" && strchr("diuxXon", conv)) || conv == 'p' || conv == 'n' ||
-        conv == 'S' || conv == 'C' || (conv == '%' && spec != "%%") ||
+        conv == 'S' || conv == 'C' || (conv == '%' && conversion != "%%") ||
         ((conv == 's' || conv == 'c') && !len.empty()))
         job.glibc = false;
 

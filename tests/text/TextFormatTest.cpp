@@ -70,8 +70,8 @@ template <class F> void ForEachSpec(const char* lengths, const char* convs, F ch
         for (auto w : widths)
             for (auto p : precs)
                 for (const char* c = convs; *c; ++c) {
-                    std::string spec = std::string("[%") + f + w + p + lengths + *c + "]";
-                    if (!check(spec)) return;
+                    std::string conversion = std::string("[%") + f + w + p + lengths + *c + "]";
+                    if (!check(conversion)) return;
                 }
 }
 

@@ -75,7 +75,7 @@ enum : unsigned { kMinus = 1, kPlus = 2, kSpace = 4, kHash = 8, kZero = 16 };
 // kLL stands for every 64-bit prefix: ll, l (for integers), z, j, t, L, I64.
 enum class Len : unsigned char { kNone, kHH, kH, kL, kLL, kBigL, kI64 };
 
-struct Spec {
+struct Conversion {
     unsigned flags = 0;
     bool widthStar = false;
     bool precStar = false;
@@ -89,7 +89,7 @@ constexpr size_t kWidthLimit = size_t{INT_MAX} + 1;
 
 // Parses the conversion after '%'. Returns the position after it, or null for
 // a malformed or unknown conversion (which then consumes no argument).
-template <class C> const C* Parse(const C* p, Spec& s) {
+template <class C> const C* Parse(const C* p, Conversion& s) {
     for (;; ++p) {
         switch (*p) {
         case '-':
@@ -233,14 +233,14 @@ char* ToBase(uint64_t v, char* end, unsigned shift, const char* digits) {
 }
 
 // Writes body (of len units) inside the field width.
-template <class C, class Body> void Padded(Sink<C>& o, const Spec& s, size_t len, Body body) {
+template <class C, class Body> void Padded(Sink<C>& o, const Conversion& s, size_t len, Body body) {
     size_t pad = s.width > len ? s.width - len : 0;
     if (pad && !(s.flags & kMinus)) o.Fill(' ', pad);
     body();
     if (pad && (s.flags & kMinus)) o.Fill(' ', pad);
 }
 
-template <class C> void Integer(Sink<C>& o, const Spec& s, bool negative, uint64_t v) {
+template <class C> void Integer(Sink<C>& o, const Conversion& s, bool negative, uint64_t v) {
     char buf[24];
     char* end = buf + sizeof buf;
     char* d;
@@ -390,7 +390,7 @@ template <class S> size_t Length(const S* s, size_t max) {
     }
 }
 
-template <class C, class S> int String(Sink<C>& o, const Spec& s, const S* str) {
+template <class C, class S> int String(Sink<C>& o, const Conversion& s, const S* str) {
     static constexpr S kNull[] = {'(', 'n', 'u', 'l', 'l', ')', 0};
     if (!str) str = s.prec < 0 || s.prec >= 6 ? kNull : kNull + 6;
     size_t max = s.prec < 0 ? SIZE_MAX : static_cast<size_t>(s.prec);
@@ -406,14 +406,14 @@ template <class C, class S> int String(Sink<C>& o, const Spec& s, const S* str) 
 }
 
 // Whether %s/%S/%c/%C (with h or l) takes a UTF-16 argument.
-template <class C> bool WideArgument(const Spec& s) {
+template <class C> bool WideArgument(const Conversion& s) {
     if (s.len == Len::kL) return true;
     if (s.len == Len::kH) return false;
     bool own = s.conv == 's' || s.conv == 'c';
     return own == (sizeof(C) == 2);
 }
 
-template <class C> int Char(Sink<C>& o, const Spec& s, int v) {
+template <class C> int Char(Sink<C>& o, const Conversion& s, int v) {
     bool wide = WideArgument<C>(s);
     if (wide == (sizeof(C) == 2)) {
         C c = sizeof(C) == 1 ? static_cast<C>(static_cast<unsigned char>(v)) : static_cast<C>(v);
@@ -434,7 +434,7 @@ template <class C> int Char(Sink<C>& o, const Spec& s, int v) {
     return 0;
 }
 
-template <class C, class T> int Float(Sink<C>& o, const Spec& s, T value) {
+template <class C, class T> int Float(Sink<C>& o, const Conversion& s, T value) {
     char fmt[12]; // "%#+ .*Lg"
     char* f = fmt;
     *f++ = '%';
@@ -473,7 +473,7 @@ template <class C, class T> int Float(Sink<C>& o, const Spec& s, T value) {
 }
 
 // Converts one well-formed conversion; returns 0 or an errno value.
-template <class C> int Convert(Sink<C>& o, Spec& s, Args& a) {
+template <class C> int Convert(Sink<C>& o, Conversion& s, Args& a) {
     if (s.widthStar) {
         int w = va_arg(a.ap, int);
         if (w < 0) s.flags |= kMinus;
@@ -574,7 +574,7 @@ template <class C> int Run(C* out, size_t cap, const C* format, va_list args) {
         f = FindPercent(f);
         o.Copy(literal, static_cast<size_t>(f - literal));
         if (!*f) break;
-        Spec s;
+        Conversion s;
         const C* next = Parse(f + 1, s);
         if (!next) { // printed as written: the '%' now, the rest as literal text
             o.Put('%');
