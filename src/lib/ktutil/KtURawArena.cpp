@@ -1,4 +1,5 @@
 //===- KtURawArena.cpp - Fixed-size block arena over reserved regions -----===//
+#include <ktutil/KtUMemory.h>
 #include <ktutil/KtURawArena.h>
 
 #include "mem_arena.h"
@@ -508,4 +509,12 @@ void KtURawArena::CheckRegionList(uint32_t list) {
 void KtURawArena::CheckArena() {
     CheckRegionList(m_partial);
     CheckRegionList(m_full);
+}
+
+void* KtURawArena::operator new(std::size_t size) noexcept {
+    return KtUMemory::AllocEx(static_cast<unsigned int>(size), KtUMemory::eALIGN8, 0);
+}
+
+void KtURawArena::operator delete(void* block, std::size_t size) noexcept {
+    KtUMemory::Dealloc(block, static_cast<unsigned int>(size), KtUMemory::eALIGN8);
 }

@@ -51,6 +51,12 @@ public:
     /// Validates both region lists; faults are posted as eERROR.
     void CheckArena();
 
+    // On the memory manager, out of line: this header comes before KtUMemory's.
+    static void* operator new(std::size_t size) noexcept;
+    static void operator delete(void* block, std::size_t size) noexcept;
+    static void* operator new(std::size_t, void* place) noexcept { return place; }
+    static void operator delete(void*, void*) noexcept {}
+
     unsigned int GetObjectSize() const { return m_object_size; }
     unsigned int GetAlignment() const { return m_alignment; }
     unsigned int GetAlignedSize() const { return m_aligned_size; }
