@@ -49,19 +49,30 @@ template <KeyKind Kind> struct Store {
     }
 };
 
-Table* NewTable(unsigned int capacity) {
+// The arrays come from the counted C-heap path: large tables are built
+// and dropped as a dictionary grows, and the C heap reuses that memory
+// without fresh page faults where whole regions would go back to the system.
+void* AllocArray(size_t bytes) {
+    return KtUMemory::TryMalloc(static_cast<unsigned int>(bytes));
+}
+void FreeArray(void* block) {
+    if (block) KtUMemory::Free(block);
+}
+
+Table* NewTable(unsigned int capacity, bool with_hashes) {
     auto* t = static_cast<Table*>(KtUMemory::AllocEx(sizeof(Table), KtUMemory::eALIGN8, 0));
     if (!t) return nullptr;
     t->capacity = capacity;
     t->count = 0;
     t->deleted = 0;
-    t->ctrl =
-        static_cast<uint8_t*>(KtUMemory::AllocEx(capacity + kGroup - 1, KtUMemory::eALIGN8, 0));
-    t->slots =
-        static_cast<Slot*>(KtUMemory::AllocEx(capacity * sizeof(Slot), KtUMemory::eALIGN8, 0));
-    if (!t->ctrl || !t->slots) {
-        if (t->ctrl) KtUMemory::Dealloc(t->ctrl, capacity + kGroup - 1, KtUMemory::eALIGN8);
-        if (t->slots) KtUMemory::Dealloc(t->slots, capacity * sizeof(Slot), KtUMemory::eALIGN8);
+    t->ctrl = static_cast<uint8_t*>(AllocArray(capacity + kGroup - 1));
+    t->slots = static_cast<Slot*>(AllocArray(capacity * sizeof(Slot)));
+    t->hashes =
+        with_hashes ? static_cast<uint32_t*>(AllocArray(capacity * sizeof(uint32_t))) : nullptr;
+    if (!t->ctrl || !t->slots || (with_hashes && !t->hashes)) {
+        FreeArray(t->ctrl);
+        FreeArray(t->slots);
+        FreeArray(t->hashes);
         KtUMemory::Dealloc(t, sizeof(Table), KtUMemory::eALIGN8);
         return nullptr;
     }
@@ -69,9 +80,14 @@ Table* NewTable(unsigned int capacity) {
     return t;
 }
 
+template <KeyKind Kind> Table* NewTable(unsigned int capacity) {
+    return NewTable(capacity, Kind != KeyKind::ePointer);
+}
+
 void FreeTable(Table* t) {
-    KtUMemory::Dealloc(t->ctrl, t->capacity + kGroup - 1, KtUMemory::eALIGN8);
-    KtUMemory::Dealloc(t->slots, t->capacity * sizeof(Slot), KtUMemory::eALIGN8);
+    FreeArray(t->ctrl);
+    FreeArray(t->slots);
+    FreeArray(t->hashes);
     KtUMemory::Dealloc(t, sizeof(Table), KtUMemory::eALIGN8);
 }
 
@@ -87,27 +103,30 @@ template <KeyKind Kind> void DeleteTable(Table* t) {
 }
 
 // Puts a slot at the first empty or deleted place of its probe sequence.
-Slot* Place(Table* t, const Slot& slot) {
-    unsigned int pos = Home(t, slot.hash);
+Slot* Place(Table* t, const Slot& slot, unsigned int hash) {
+    unsigned int pos = Home(t, hash);
     unsigned int m;
     for (unsigned int step = kGroup; !(m = t->MatchFree(pos)); step += kGroup)
         pos = (pos + step) & t->Mask();
     unsigned int index = (pos + __builtin_ctz(m)) & t->Mask();
     if (t->ctrl[index] == kDeleted) --t->deleted;
-    t->SetCtrl(index, Tag(slot.hash));
+    t->SetCtrl(index, Tag(hash));
     t->slots[index] = slot;
+    if (t->hashes) t->hashes[index] = hash;
     ++t->count;
     return &t->slots[index];
 }
 
 // Rebuilds into a table of the given capacity, dropping deleted marks. Slots
-// are re-placed in index order from their stored hashes (no key is read), so
-// the result depends only on the table's contents and history.
-Table* Rebuild(Table* t, unsigned int capacity) {
-    Table* n = NewTable(capacity);
+// are re-placed in index order, text keys from their stored hashes and
+// pointer keys from a recomputed one (no key memory is read), so the result
+// depends only on the table's contents and history.
+template <KeyKind Kind> Table* Rebuild(Table* t, unsigned int capacity) {
+    Table* n = NewTable<Kind>(capacity);
     if (!n) return nullptr;
     for (unsigned int i = 0; i < t->capacity; ++i)
-        if (IsFull(t, i)) Place(n, t->slots[i]);
+        if (IsFull(t, i))
+            Place(n, t->slots[i], t->hashes ? t->hashes[i] : Keys<Kind>::Hash(t->slots[i].key));
     FreeTable(t);
     return n;
 }
@@ -126,14 +145,14 @@ KtUHashDict<Kind, K>& KtUHashDict<Kind, K>::operator=(const KtUHashDict& other) 
     RemoveAll();
     const Table* o = other.m_table;
     if (!o || o->count == 0) return *this;
-    Table* copy = NewTable(o->capacity);
+    Table* copy = NewTable<Kind>(o->capacity);
     if (!copy) return *this;
     // The same positions: the copy iterates in the same order.
     std::memcpy(copy->ctrl, o->ctrl, o->capacity + kGroup - 1);
     for (unsigned int i = 0; i < o->capacity; ++i)
         if (IsFull(o, i))
-            copy->slots[i] =
-                Slot{o->slots[i].hash, Store<Kind>::Copy(o->slots[i].key), o->slots[i].value};
+            copy->slots[i] = Slot{Store<Kind>::Copy(o->slots[i].key), o->slots[i].value};
+    if (o->hashes) std::memcpy(copy->hashes, o->hashes, o->capacity * sizeof(uint32_t));
     copy->count = o->count;
     copy->deleted = o->deleted;
     m_table = copy;
@@ -150,7 +169,7 @@ template <KeyKind Kind, class K> int KtUHashDict<Kind, K>::Size() const {
 
 template <KeyKind Kind, class K> void*& KtUHashDict<Kind, K>::Enter(K key) {
     static void* s_failed; // the slot handed out when memory ran out
-    if (!m_table && !(m_table = NewTable(kGroup))) return s_failed = nullptr, s_failed;
+    if (!m_table && !(m_table = NewTable<Kind>(kGroup))) return s_failed = nullptr, s_failed;
     unsigned int hash = Keys<Kind>::Hash(key);
     if (Slot* slot = Lookup<Kind>(m_table, key, hash)) return slot->value;
     // At most 7/8 of the slots in use or deleted; rebuilding drops deleted
@@ -158,12 +177,12 @@ template <KeyKind Kind, class K> void*& KtUHashDict<Kind, K>::Enter(K key) {
     Table* t = m_table;
     if ((t->count + t->deleted + 1) * 8 > t->capacity * 7) {
         unsigned int capacity = (t->count + 1) * 2 > t->capacity ? t->capacity * 2 : t->capacity;
-        if (Table* rebuilt = Rebuild(t, capacity))
+        if (Table* rebuilt = Rebuild<Kind>(t, capacity))
             m_table = rebuilt;
         else if (t->count + t->deleted + 1 >= t->capacity)
             return s_failed = nullptr, s_failed;
     }
-    return Place(m_table, Slot{hash, Store<Kind>::Copy(key), nullptr})->value;
+    return Place(m_table, Slot{Store<Kind>::Copy(key), nullptr}, hash)->value;
 }
 
 template <KeyKind Kind, class K> int KtUHashDict<Kind, K>::Enter(K key, void* value) {
@@ -179,7 +198,7 @@ template <KeyKind Kind, class K> void* KtUHashDict<Kind, K>::FindAndRemove(K key
     void* value = slot->value;
     Store<Kind>::Free(slot->key);
     m_table->SetCtrl(static_cast<unsigned int>(slot - m_table->slots), kDeleted);
-    *slot = Slot{0, nullptr, nullptr};
+    *slot = Slot{nullptr, nullptr};
     --m_table->count;
     ++m_table->deleted;
     return value;

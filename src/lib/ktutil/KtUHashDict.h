@@ -43,10 +43,8 @@ enum class KeyKind {
     eTempWideStr,  ///< const KtUWChar*: content; the caller keeps it alive
 };
 
-/// One slot of the table: the key's mixed hash (0 for an empty slot), the
-/// key and the value.
+/// One slot of the table: the key and the value.
 struct Slot {
-    unsigned int hash;
     const void* key;
     void* value;
 };
@@ -62,6 +60,7 @@ constexpr uint8_t kDeleted = 0xFE;
 struct Table {
     uint8_t* ctrl; ///< capacity + kGroup - 1 bytes: the tail mirrors the head
     Slot* slots;
+    uint32_t* hashes;      ///< text keys' hashes, for growing without reading keys; else null
     unsigned int capacity; ///< a power of two, at least kGroup
     unsigned int count;
     unsigned int deleted;
@@ -196,7 +195,7 @@ template <KeyKind Kind> inline Slot* Lookup(const Table* t, const void* key, uns
     for (unsigned int step = kGroup;; step += kGroup) {
         for (unsigned int m = t->Match(pos, tag); m; m &= m - 1) {
             Slot* slot = &t->slots[(pos + __builtin_ctz(m)) & t->Mask()];
-            if (slot->hash == hash && Keys<Kind>::Equal(slot->key, key)) return slot;
+            if (Keys<Kind>::Equal(slot->key, key)) return slot;
         }
         // An empty byte ends the sequence: the key would have been placed there.
         if (t->Match(pos, kEmpty)) return nullptr;
