@@ -1,12 +1,13 @@
 //===- KtUHashDict.cpp - Hash dictionary from a key to void* --------------===//
 //
 // One open-addressed table serves every key kind. Beside the slots
-// {hash, key, value} it keeps one control byte per slot: empty, deleted, or
-// seven bits of the key's hash. Lookups scan the control bytes sixteen at a
-// time and touch a slot only when its seven bits match, so most misses are
-// settled in the small control array. Slots store the full hash, so growing
-// never reads a key again. The hash is the key's (the pointer, or the
-// library's fixed h * 5 + c over the text), mixed so that every bit counts.
+// {key, value} it keeps one control byte per slot: empty, deleted, or seven
+// bits of the key's hash. Lookups scan the control bytes sixteen at a time
+// and touch a slot only when its seven bits match, so most misses are settled
+// in the small control array. Text keys' hashes are kept in a parallel array
+// and pointer keys' are recomputed, so growing never reads key memory. The
+// hash is the key's (the pointer, or the library's fixed h * 5 + c over the
+// text), mixed so that every bit counts.
 //
 //===----------------------------------------------------------------------===//
 #include <ktutil/KtUHashDict.h>

@@ -13,10 +13,10 @@
 //
 // String keys hash as h = h * 5 + c and compare by content; a null key is
 // allowed and equals only another null key. The table is allocated with the
-// first element: an open-addressed array of slots {hash, key, value} with
-// linear probing, doubled when more than half full. Iteration visits the
-// slots in order, so the order is the same for the same sequence of
-// operations.
+// first element: an open-addressed array of slots {key, value} with a
+// control byte per slot, probed sixteen at a time and kept at most 7/8
+// used. Iteration visits the slots in order, so the order is the same for
+// the same sequence of operations.
 //
 // Thread safety: none; a dictionary is used by one thread at a time.
 //
