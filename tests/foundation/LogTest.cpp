@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -20,6 +21,9 @@ namespace {
 
 constexpr size_t kHalf = 0x80000;
 
+// Directories made by TempDir, removed when each test ends.
+std::vector<std::string> g_temp_dirs;
+
 class LogTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -32,6 +36,9 @@ protected:
         KtUSysError::SetLogDir(nullptr);
         KtUSysError::ClearLogBuffer();
         KtUSysError::Terminate();
+        for (const std::string& dir : g_temp_dirs)
+            std::filesystem::remove_all(dir);
+        g_temp_dirs.clear();
     }
 };
 
@@ -42,10 +49,13 @@ std::string ReadFile(const std::string& path) {
     return ss.str();
 }
 
+// A fresh directory, removed again when the test ends.
 std::string TempDir() {
     char tmpl[] = "/tmp/ktu-log-XXXXXX";
     const char* dir = mkdtemp(tmpl);
-    return dir ? dir : "/tmp";
+    if (!dir) return "/tmp";
+    g_temp_dirs.push_back(dir);
+    return dir;
 }
 
 // A line of `len` bytes, ending in '\n', tagged with its number.
