@@ -13,9 +13,9 @@
 
 namespace {
 
-constexpr uint8_t kNewByte = 0xCD;
-constexpr uint8_t kTailByte = 0xFD;
-constexpr uint8_t kFreeByte = 0xDD;
+using ktu::mem::kFreeByte;
+using ktu::mem::kNewByte;
+using ktu::mem::kTailByte;
 
 inline uint32_t ReadLink(const char* block) {
     ktu::mem::Unpoison(const_cast<char*>(block), 4);
@@ -279,18 +279,8 @@ void* KtURawArena::AllocSlow() {
     }
 handed_out:
     if (ktu::mem::g_scrub) {
-        if (ktu::mem::g_check && m_aligned_size != 4) {
-            for (unsigned i = 4; i < m_aligned_size; ++i) {
-                uint8_t v = uint8_t(block[i]);
-                if (v != kFreeByte) {
-                    ktu::mem::PostError(
-                        "Memory block at %lx has value %x at offset %d, expected %x",
-                        static_cast<unsigned long>(reinterpret_cast<uintptr_t>(block)), unsigned(v),
-                        int(i), unsigned(kFreeByte));
-                    break;
-                }
-            }
-        }
+        if (ktu::mem::g_check)
+            ktu::mem::CheckBytes(block, 4, m_aligned_size, kFreeByte); // past the link
         std::memset(block, kNewByte, m_object_size);
         std::memset(block + m_object_size, kTailByte, m_aligned_size - m_object_size);
     }
@@ -337,18 +327,8 @@ void KtURawArena::DeallocSlow(void* p) {
         }
     }
     if (ktu::mem::g_scrub) {
-        if (ktu::mem::g_check && m_aligned_size != m_object_size) {
-            for (unsigned i = m_object_size; i < m_aligned_size; ++i) {
-                uint8_t v = uint8_t(block[i]);
-                if (v != kTailByte) {
-                    ktu::mem::PostError(
-                        "Memory block at %lx has value %x at offset %d, expected %x",
-                        static_cast<unsigned long>(reinterpret_cast<uintptr_t>(block)), unsigned(v),
-                        int(i), unsigned(kTailByte));
-                    break;
-                }
-            }
-        }
+        if (ktu::mem::g_check)
+            ktu::mem::CheckBytes(block, m_object_size, m_aligned_size, kTailByte);
         std::memset(block, kFreeByte, m_aligned_size);
     }
     std::memcpy(block, &page->free, 4);
