@@ -25,6 +25,7 @@
 #define KTUTIL_KTUHASHDICT_H
 
 #include <ktutil/KtUMemory.h>
+#include <ktutil/KtUTextHash.h>
 
 #include <cstdint>
 
@@ -136,27 +137,9 @@ template <> struct Keys<KeyKind::ePointer> {
 
 template <class C, bool Owned> struct TextKeys {
     static constexpr bool kOwned = Owned;
-    /// h = h * 5 + c (narrow units as signed char, wide ones unsigned), mixed.
+    /// The library's text hash (h = h * 5 + c), mixed.
     static unsigned int Hash(const void* key) {
-        const C* p = static_cast<const C*>(key);
-        if (!p) return Mix(0);
-        // The length first (a vectorised scan for narrow text), then four
-        // units per step: the loop's trip count is known in advance and the
-        // four products are independent.
-        size_t n;
-        if constexpr (sizeof(C) == 1)
-            n = __builtin_strlen(p);
-        else
-            for (n = 0; p[n]; ++n) {
-            }
-        unsigned int h = 0;
-        size_t i = 0;
-        for (; i + 4 <= n; i += 4)
-            h = h * 625 + Unit(p[i]) * 125 + Unit(p[i + 1]) * 25 + Unit(p[i + 2]) * 5 +
-                Unit(p[i + 3]);
-        for (; i < n; ++i)
-            h = h * 5 + Unit(p[i]);
-        return Mix(h);
+        return Mix(ktu::text::Hash(static_cast<const C*>(key)));
     }
     static bool Equal(const void* a, const void* b) {
         if (a == b) return true;
@@ -170,14 +153,6 @@ template <class C, bool Owned> struct TextKeys {
                 ++x, ++y;
             return *x == *y;
         }
-    }
-
-private:
-    static unsigned int Unit(C c) {
-        if constexpr (sizeof(C) == 1)
-            return static_cast<unsigned int>(static_cast<signed char>(c));
-        else
-            return static_cast<unsigned int>(c);
     }
 };
 

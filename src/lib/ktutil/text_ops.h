@@ -15,6 +15,7 @@
 
 #include <ktutil/KtUDefs.h>
 #include <ktutil/KtUMemory.h>
+#include <ktutil/KtUTextHash.h>
 
 #include <cstring>
 #include <type_traits>
@@ -81,19 +82,6 @@ template <class C> inline int Strcmp(const C* a, const C* b) {
         ++a, ++b;
     unsigned x = Unit(*a), y = Unit(*b);
     return x < y ? -1 : (x > y ? 1 : 0);
-}
-
-/// h = h * 5 + c: narrow units count as signed char, wide ones as unsigned.
-template <class C> inline unsigned Hash(const C* s) {
-    unsigned h = 0;
-    if (!s) return 0;
-    for (; *s; ++s) {
-        if constexpr (sizeof(C) == 1)
-            h = h * 5 + static_cast<unsigned>(static_cast<signed char>(*s));
-        else
-            h = h * 5 + Unit(*s);
-    }
-    return h;
 }
 
 /// First occurrence of needle in text at or after start (text has length len).
