@@ -27,12 +27,14 @@ class DictTest : public ::testing::Test {
 protected:
     void SetUp() override {
         KtUDict::Initialise();
-        start = KtUMemory::GetArenaMemoryAllocated() + KtUMemory::GetMallocMemoryAllocated();
+        start = Allocated();
+    }
+    static KtUNat64 Allocated() {
+        return KtUMemory::GetArenaMemoryAllocated() + KtUMemory::GetMallocMemoryAllocated() +
+               KtUMemory::GetRegionMemoryAllocated();
     }
     void TearDown() override {
-        EXPECT_EQ(start,
-                  KtUMemory::GetArenaMemoryAllocated() + KtUMemory::GetMallocMemoryAllocated())
-            << "a dictionary leaked keys, nodes or its table";
+        EXPECT_EQ(start, Allocated()) << "a dictionary leaked keys, nodes or its table";
         KtUDict::Terminate();
     }
     KtUNat64 start = 0;
@@ -110,6 +112,24 @@ TEST_F(DictTest, ManyInsertsAndRemovalsIterateEachElementOnce) {
     for (; ia.IsValid(); ia.Next(), ib.Next())
         ASSERT_EQ(ia.GetKey(), ib.GetKey());
     EXPECT_FALSE(ib.IsValid());
+}
+
+// Past a megabyte the table's arrays are memory regions of their own: they
+// must be found, copied and given back like the small ones.
+TEST_F(DictTest, LargeTablesGrowCopyAndFreeTheirRegions) {
+    KtUStrVoidPtrDict d;
+    const int n = 100000;
+    for (int i = 0; i < n; ++i)
+        ASSERT_EQ(1, d.Enter(("part/" + std::to_string(i)).c_str(), V(i)));
+    EXPECT_GT(KtUMemory::GetRegionMemoryAllocated(), 0u);
+    KtUStrVoidPtrDict copy(d);
+    d.RemoveAll();
+    void* v = nullptr;
+    for (int i = 0; i < n; i += 7) {
+        ASSERT_EQ(1, copy.Find(("part/" + std::to_string(i)).c_str(), &v));
+        ASSERT_EQ(V(i), v);
+    }
+    EXPECT_EQ(0, copy.Find("part/-1", &v));
 }
 
 TEST_F(DictTest, CopiesAreDeepAndEditValueWritesThrough) {

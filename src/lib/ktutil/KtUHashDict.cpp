@@ -14,6 +14,7 @@
 #include <ktutil/KtUString.h>
 #include <ktutil/KtUWideString.h>
 
+#include "sys_vm.h"
 #include "text_ops.h"
 
 #include <cstring>
@@ -50,14 +51,39 @@ template <KeyKind Kind> struct Store {
     }
 };
 
-// The arrays come from the counted C-heap path: large tables are built
-// and dropped as a dictionary grows, and the C heap reuses that memory
-// without fresh page faults where whole regions would go back to the system.
+// Arrays of a megabyte or more are memory regions of their own, on huge
+// pages where the system allows: a large table is touched all over as it
+// fills and grows, and on small pages those first touches would cost more
+// than the inserts. Smaller arrays come from the C heap. Both are counted by
+// KtUMemory.
+constexpr size_t kRegionArray = size_t(1) << 20;
+
 void* AllocArray(size_t bytes) {
-    return KtUMemory::TryMalloc(static_cast<unsigned int>(bytes));
+    if (bytes > 0xFFFFFFFFu) return nullptr; // beyond what the memory manager sizes
+    if (bytes < kRegionArray) return KtUMemory::TryMalloc(static_cast<unsigned int>(bytes));
+    void* block =
+        KtUMemory::TryAllocRegion(static_cast<unsigned int>(bytes), KtUMemory::eLIFETIME_NORMAL);
+    if (block) ktu::sys::VmAdviseHugePages(block, bytes);
+    return block;
 }
-void FreeArray(void* block) {
-    if (block) KtUMemory::Free(block);
+void FreeArray(void* block, size_t bytes) {
+    if (!block) return;
+    if (bytes < kRegionArray)
+        KtUMemory::Free(block);
+    else
+        KtUMemory::DeallocRegion(block, static_cast<unsigned int>(bytes),
+                                 KtUMemory::eLIFETIME_NORMAL);
+}
+
+size_t CtrlBytes(size_t capacity) {
+    return capacity + kGroup - 1;
+}
+
+void FreeTable(Table* t) {
+    FreeArray(t->ctrl, CtrlBytes(t->capacity));
+    FreeArray(t->slots, size_t(t->capacity) * sizeof(Slot));
+    FreeArray(t->hashes, size_t(t->capacity) * sizeof(uint32_t));
+    KtUMemory::Dealloc(t, sizeof(Table), KtUMemory::eALIGN8);
 }
 
 Table* NewTable(unsigned int capacity, bool with_hashes) {
@@ -66,30 +92,21 @@ Table* NewTable(unsigned int capacity, bool with_hashes) {
     t->capacity = capacity;
     t->count = 0;
     t->deleted = 0;
-    t->ctrl = static_cast<uint8_t*>(AllocArray(capacity + kGroup - 1));
-    t->slots = static_cast<Slot*>(AllocArray(capacity * sizeof(Slot)));
-    t->hashes =
-        with_hashes ? static_cast<uint32_t*>(AllocArray(capacity * sizeof(uint32_t))) : nullptr;
+    t->ctrl = static_cast<uint8_t*>(AllocArray(CtrlBytes(capacity)));
+    t->slots = static_cast<Slot*>(AllocArray(size_t(capacity) * sizeof(Slot)));
+    t->hashes = with_hashes
+                    ? static_cast<uint32_t*>(AllocArray(size_t(capacity) * sizeof(uint32_t)))
+                    : nullptr;
     if (!t->ctrl || !t->slots || (with_hashes && !t->hashes)) {
-        FreeArray(t->ctrl);
-        FreeArray(t->slots);
-        FreeArray(t->hashes);
-        KtUMemory::Dealloc(t, sizeof(Table), KtUMemory::eALIGN8);
+        FreeTable(t);
         return nullptr;
     }
-    std::memset(t->ctrl, kEmpty, capacity + kGroup - 1);
+    std::memset(t->ctrl, kEmpty, CtrlBytes(capacity));
     return t;
 }
 
 template <KeyKind Kind> Table* NewTable(unsigned int capacity) {
     return NewTable(capacity, Kind != KeyKind::ePointer);
-}
-
-void FreeTable(Table* t) {
-    FreeArray(t->ctrl);
-    FreeArray(t->slots);
-    FreeArray(t->hashes);
-    KtUMemory::Dealloc(t, sizeof(Table), KtUMemory::eALIGN8);
 }
 
 bool IsFull(const Table* t, unsigned int i) {

@@ -67,6 +67,18 @@ void VmPopulate(void* addr, size_t size) {
 #endif
 }
 
+void VmAdviseHugePages(void* addr, size_t size) {
+#if defined(MADV_HUGEPAGE)
+    constexpr uintptr_t kHuge = uintptr_t(2) << 20;
+    uintptr_t begin = (reinterpret_cast<uintptr_t>(addr) + kHuge - 1) & ~(kHuge - 1);
+    uintptr_t end = (reinterpret_cast<uintptr_t>(addr) + size) & ~(kHuge - 1);
+    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    (void)addr;
+    (void)size;
+#endif
+}
+
 bool VmDecommit(void* addr, size_t size) {
     if (madvise(addr, size, MADV_DONTNEED) != 0) return false;
     return mprotect(addr, size, PROT_NONE) == 0;
