@@ -229,8 +229,15 @@ inline unsigned int Hash(const char* text) {
 /// h = h * 5 + c over a UTF-16 text; 0 for null.
 inline unsigned int Hash(const KtUWChar* text) {
     if (!text) return 0;
-    // A misaligned wide text would straddle blocks unit by unit.
-    if (reinterpret_cast<uintptr_t>(text) & 1) return HashScalar(text);
+    // A misaligned wide text (from packed data, say) would straddle blocks
+    // unit by unit: read it bytewise.
+    if (reinterpret_cast<uintptr_t>(text) & 1) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+        unsigned int h = 0;
+        for (KtUWChar c; (__builtin_memcpy(&c, bytes, sizeof c), c); bytes += sizeof c)
+            h = h * 5 + c;
+        return h;
+    }
     return hash_detail::HashBlocks(text);
 }
 
