@@ -141,8 +141,8 @@ using AStr = StdStr<absl::flat_hash_map<std::string, void*>>;
 using UPtr = StdPtr<std::unordered_map<void*, void*>>;
 using APtr = StdPtr<absl::flat_hash_map<void*, void*>>;
 
-// One iteration per run: scripts/bench-containers repeats each benchmark
-// and reports the median, which the machine's other load disturbs least.
+// One iteration per run: scripts/bench-containers runs the program five
+// times and reports each benchmark's median.
 #define KTU_DICT_BENCH(phase, keys, impl, ...)                                                     \
     BENCHMARK(__VA_ARGS__)                                                                         \
         ->Name(#phase #keys "/" #impl)                                                             \
