@@ -6,6 +6,8 @@
 //===----------------------------------------------------------------------===//
 #include "FoundationTestUtil.h"
 
+#include <ktutil/KtUSysThread.h>
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -131,6 +133,30 @@ TEST_F(DumpTest, UnitTestConfigurationExitsWithFourAfterCrashDump) {
             KtUSysError::PostWideString(KtUSysError::eERROR, nullptr, u"x");
         },
         ::testing::ExitedWithCode(1), "");
+    EXPECT_EQ(1, Read(&text));
+}
+
+volatile int g_depth_limit = 1 << 30; // never reached: the stack runs out first
+
+int Recurse(int depth) {
+    volatile char frame[1024];
+    frame[0] = static_cast<char>(depth);
+    return depth < g_depth_limit ? Recurse(depth + 1) + frame[0] : 0;
+}
+
+// Threads do not inherit an alternate signal stack; without one of its own,
+// a thread whose stack overflows dies before the crash handler can run.
+TEST_F(DumpTest, StackOverflowOnALibraryThreadStillDumps) {
+    EXPECT_EXIT(
+        {
+            KtUSysError::Initialise();
+            KtUSysError::ConfigureForUnitTests(wpath.c_str());
+            KtUSysThread thread;
+            thread.Create([](void*) { Recurse(0); }, nullptr, 0);
+            thread.WaitForCompletion();
+        },
+        ::testing::ExitedWithCode(4), "");
+    std::string text;
     EXPECT_EQ(1, Read(&text));
 }
 

@@ -2,6 +2,7 @@
 #include <ktutil/KtUSysThread.h>
 
 #include "sys_event.h"
+#include "sys_fault.h"
 #include "sys_lock.h"
 
 #include <atomic>
@@ -49,6 +50,7 @@ bool ApplyPriority(int priority) {
 }
 
 void* ThreadMain(void* p) {
+    ktu::sys::ThreadAltStack alt_stack; // lets a stack overflow here reach the crash handler
     auto* start = static_cast<Start*>(p);
     start->priority_ok = ApplyPriority(start->priority);
     bool run = start->priority_ok;

@@ -33,17 +33,39 @@ static void OnCrashSignal(int sig, siginfo_t* info, void* ucontext) {
     if (info && info->si_code <= 0) raise(sig);
 }
 
-void EnsureAltStack() {
+namespace {
+
+// Installs a new alternate stack, large enough for the dump writer, unless
+// the thread has one. Returns its memory, or null.
+void* NewAltStack() {
     stack_t current;
-    if (sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE)) return;
-    // Large enough for the dump writer; never freed because the thread's
-    // signal handling refers to it for the thread's life.
+    if (sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE)) return nullptr;
     size_t size = 64 * 1024;
     if (size < static_cast<size_t>(SIGSTKSZ)) size = SIGSTKSZ;
     stack_t alt{};
     alt.ss_sp = std::malloc(size);
     alt.ss_size = size;
-    if (alt.ss_sp && sigaltstack(&alt, nullptr) != 0) std::free(alt.ss_sp);
+    if (alt.ss_sp && sigaltstack(&alt, nullptr) != 0) {
+        std::free(alt.ss_sp);
+        return nullptr;
+    }
+    return alt.ss_sp;
+}
+
+} // namespace
+
+void EnsureAltStack() {
+    // Never freed: the thread's signal handling refers to it for its life.
+    (void)NewAltStack();
+}
+
+ThreadAltStack::ThreadAltStack() : m_stack(NewAltStack()) {}
+
+ThreadAltStack::~ThreadAltStack() {
+    if (!m_stack) return;
+    stack_t off{};
+    off.ss_flags = SS_DISABLE;
+    if (sigaltstack(&off, nullptr) == 0) std::free(m_stack);
 }
 
 bool InstallCrashHandlers(CrashHandler handler) {

@@ -27,6 +27,20 @@ bool CrashHandlersIntact();
 /// Gives the calling thread an alternate signal stack unless it has one.
 void EnsureAltStack();
 
+/// An alternate signal stack for the life of a thread the library starts, so
+/// that a stack overflow there still reaches the crash handler (threads do
+/// not inherit the creator's). Given back when the scope ends.
+class ThreadAltStack {
+public:
+    ThreadAltStack();
+    ~ThreadAltStack();
+    ThreadAltStack(const ThreadAltStack&) = delete;
+    ThreadAltStack& operator=(const ThreadAltStack&) = delete;
+
+private:
+    void* m_stack = nullptr;
+};
+
 } // namespace ktu::sys
 
 #endif // KTUTIL_SYS_FAULT_H
