@@ -1,4 +1,4 @@
-//===- KtUHashDict.h - Chained hash dictionary from a key to void* --------===//
+//===- KtUHashDict.h - Open-addressed hash dictionary from a key to void* -===//
 //
 // KtUHashDict is the one implementation behind the library's dictionaries
 // (KtUVoidPtrDict, KtUStrVoidPtrDict, KtUTempStrVoidPtrDict,
@@ -206,7 +206,7 @@ private:
     ktu::dict::Slot* m_slot = nullptr;
 };
 
-/// Chained hash dictionary from a key to an untyped value (see above).
+/// Open-addressed hash dictionary from a key to an untyped value (see above).
 template <ktu::dict::KeyKind Kind, class K> class KtUHashDict {
 public:
     using Iterator = KtUHashDictIt<K>;
