@@ -69,6 +69,15 @@ TEST_F(ErrorTest, PrintfPostsAreCutAt1999UnitsStreamsAreNot) {
     EXPECT_EQ(3000u, g_posts[2].size());
 }
 
+TEST_F(ErrorTest, NarrowPostAndPostStreamAgreeOnUtf8InTheCLocale) {
+    const char* name = "r\xC3\xA9sum\xC3\xA9.txt"; // the process is in the "C" locale
+    KtUError::Post(KtUSysError::eWARNING, &comp, "Can't open \"%s\"", name);
+    KtUError::Post(KtUSysError::eWARNING, &comp) << "Can't open \"" << name << "\"";
+    ASSERT_EQ(2u, g_posts.size());
+    EXPECT_EQ(u"Can't open \"r\u00E9sum\u00E9.txt\"", g_posts[0]);
+    EXPECT_EQ(g_posts[0], g_posts[1]);
+}
+
 TEST_F(ErrorTest, PostStreamFormatsEachInsertedValue) {
     {
         KtUErrorPostStream s = KtUError::Post(KtUSysError::eWARNING, &comp, 3, nullptr);
@@ -193,6 +202,9 @@ TEST_F(ErrorTest, LoggingAndTracing) {
     KtUError::LogFloat(0.25);
     KtUError::Log() << " n=" << 42 << "\n";
     EXPECT_EQ("-9000000000 9000000000 1234ABCD wide|0.25 n=42\n", LogText());
+    KtUSysError::ClearLogBuffer();
+    KtUError::LogPtr(reinterpret_cast<void*>(0x7F0012345678)); // all of a 64-bit address
+    EXPECT_EQ("7F0012345678", LogText());
 
     KtUSysError::ClearLogBuffer();
     EXPECT_FALSE(KtUError::Trace(1, "hidden"));
@@ -215,6 +227,18 @@ TEST_F(ErrorTest, LoggingAndTracing) {
     EXPECT_TRUE(std::regex_search(log, std::regex("\nTrace:\\d\\d-\\d\\d-\\d\\d:\\d+:x\n$")))
         << log;
     EXPECT_EQ(std::string::npos, log.find("dropped"));
+}
+
+TEST(ErrorDeathTest, UnhandledErrorNamesItsComponentOnStandardError) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            KtUError::Initialise();
+            KtUComponent comp;
+            comp.Initialise("KtUDemo", nullptr);
+            KtUError::Post(KtUSysError::eERROR, &comp, "disk %s is full", "D");
+        },
+        "ktutil: unhandled error from KtUDemo: disk D is full");
 }
 
 TEST(ErrorDeathTest, PrintAndExitHandlers) {

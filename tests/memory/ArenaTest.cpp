@@ -72,10 +72,14 @@ TEST_F(ArenaTest, CommitsPagesOnDemandAndReleasesEmptyRegions) {
 
     for (void* p : blocks)
         arena.Dealloc(p);
-    // The last emptied region stays as the arena's spare, with page 0 only.
+    // Every emptied region leaves the arena and its counters, the last one too.
+    EXPECT_EQ(0u, arena.GetRegions());
+    EXPECT_EQ(0u, arena.GetCommittedPages());
+    EXPECT_EQ(0u, arena.GetCommittedMemory());
+    // A block allocated and freed again takes a region and gives it back.
+    void* again = arena.Alloc();
     EXPECT_EQ(1u, arena.GetRegions());
-    EXPECT_EQ(1u, arena.GetCommittedPages());
-    arena.Release();
+    arena.Dealloc(again);
     EXPECT_EQ(0u, arena.GetRegions());
 }
 
@@ -131,9 +135,11 @@ TEST_F(ArenaTest, CheckReportsForeignBlocksAndBrokenPatterns) {
     ASSERT_EQ(2u, g_posts.size());
     EXPECT_EQ(expected, g_posts[1]);
 
-    // The freed block is handed out again; a write after free shows up.
+    // The freed block is handed out again; a write after free shows up. A
+    // second block keeps the region from emptying (and leaving the arena).
     uint8_t* q = static_cast<uint8_t*>(a.Alloc());
     ASSERT_EQ(p, q);
+    void* keep = a.Alloc();
     a.Dealloc(q);
 #if !defined(KTU_ASAN)
     q[9] = 0x11;
@@ -143,6 +149,7 @@ TEST_F(ArenaTest, CheckReportsForeignBlocksAndBrokenPatterns) {
     EXPECT_EQ(expected, g_posts.back());
     a.Dealloc(q);
 #endif
+    a.Dealloc(keep);
 }
 
 TEST_F(ArenaTest, CheckArenaReportsCorruptHeaders) {

@@ -148,6 +148,34 @@ TEST_F(MemoryTest, ResizeKeepsTheBlockWithinOneSizeClass) {
     EXPECT_EQ(0u, KtUMemory::GetDirectMemoryAllocated());
 }
 
+TEST_F(MemoryTest, MediumSwitchRebuildsTheTablesWhenNothingIsOutstanding) {
+    KtUMemory::SetUseMediumBlockAllocator(0);
+    EXPECT_EQ(0, KtUMemory::IsUseMediumBlockAllocator());
+    EXPECT_EQ(512u, KtUMemory::GetMaxMediumBlockSize());
+    void* p = KtUMemory::Alloc(2040, KtUMemory::eALIGN1); // an exact-table size now
+    EXPECT_EQ(2040u, KtUMemory::GetArenaMemoryAllocated());
+    // Both sizes above the fixed medium bound of 16256 go through realloc;
+    // below it a heap block moves even when realloc could keep it.
+    void* h = KtUMemory::Alloc(600, KtUMemory::eALIGN1);
+    void* moved = KtUMemory::Resize(h, 600, 604, KtUMemory::eALIGN1);
+    EXPECT_NE(h, moved);
+    KtUMemory::Dealloc(moved, 604, KtUMemory::eALIGN1);
+    // With a block outstanding in a sized arena the switch refuses to change.
+    KtUMemory::SetUseMediumBlockAllocator(1);
+    EXPECT_EQ(0, KtUMemory::IsUseMediumBlockAllocator());
+    ASSERT_EQ(1u, g_posts.size());
+    EXPECT_EQ("1:SetUseMediumBlockAllocator: 1 blocks of 2040 bytes are still allocated; the "
+              "medium block allocators stay off",
+              g_posts[0]);
+    KtUMemory::Dealloc(p, 2040, KtUMemory::eALIGN1);
+    KtUMemory::SetUseMediumBlockAllocator(1);
+    EXPECT_EQ(16256u, KtUMemory::GetMaxMediumBlockSize());
+    p = KtUMemory::Alloc(600, KtUMemory::eALIGN1); // a medium arena again, not the heap
+    EXPECT_GE(KtUMemory::GetArenaMemoryAllocated(), 600u);
+    EXPECT_EQ(0u, KtUMemory::GetMallocMemoryAllocated());
+    KtUMemory::Dealloc(p, 600, KtUMemory::eALIGN1);
+}
+
 TEST_F(MemoryTest, ScrubPatternsOnManagerBlocks) {
     KtUMemory::SetScrubMemory(1);
     uint8_t* p = static_cast<uint8_t*>(KtUMemory::Alloc(9, KtUMemory::eALIGN1));
@@ -206,6 +234,9 @@ TEST_F(MemoryTest, HistogramReportsBlocksAndMemoryPerClass) {
     for (void* p : blocks)
         KtUMemory::Dealloc(p, 2000, KtUMemory::eALIGN1);
     EXPECT_EQ(0u, KtUMemory::GetHistogramNumBlocks(2032));
+    // Emptied regions are released, and the histogram says so.
+    EXPECT_EQ(0u, KtUMemory::GetHistogramReservedMemory(2032));
+    EXPECT_EQ(0u, KtUMemory::GetHistogramCommittedMemory(2032));
 }
 
 TEST_F(MemoryTest, SpareMallocRegionIsReservedOnce) {
@@ -304,6 +335,41 @@ TEST(MemorySwitchTest, EnvironmentSwitchesAreReadAtInitialise) {
             std::exit(ok ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
+    // Switches from the environment act on the inline paths as the setters do.
+    EXPECT_EXIT(
+        {
+            setenv("QB4_SCRUB_MEMORY", "1", 1);
+            setenv("QB4_CHECK_MEMORY", "1", 1);
+            KtUMemory::Initialise();
+            KtUSysError::SetHandler(CapturePost, KtUSysError::eANY, (KtUComponent*)nullptr, -1);
+            auto* p = static_cast<uint8_t*>(KtUMemory::Alloc(9, KtUMemory::eALIGN1));
+            void* keep = KtUMemory::Alloc(9, KtUMemory::eALIGN1); // the region stays
+            bool ok = p[0] == 0xCD && p[11] == 0xCD;
+            KtUMemory::Dealloc(p, 9, KtUMemory::eALIGN1);
+            ok = ok && PeekByte(p + 8) == 0xDD;
+            void* wrong = KtUMemory::Alloc(16, KtUMemory::eALIGN8);
+            KtUMemory::Dealloc(wrong, 32, KtUMemory::eALIGN8); // into another arena
+            ok = ok && g_posts.size() == 1 &&
+                 g_posts[0].find("which is not in arena") != std::string::npos;
+            (void)keep;
+            std::exit(ok ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    // A choice the program made before Initialise stands; the environment
+    // can still turn medium arenas off.
+    EXPECT_EXIT(
+        {
+            KtUMemory::SetUseMediumBlockAllocator(0);
+            KtUMemory::Initialise();
+            bool ok = KtUMemory::GetMaxMediumBlockSize() == 512;
+            KtUMemory::Terminate();
+            KtUMemory::SetUseMediumBlockAllocator(1);
+            setenv("QB5_DISABLE_MEDIUM_BLOCK_ALLOCATORS", "1", 1);
+            KtUMemory::Initialise();
+            ok = ok && !KtUMemory::IsUseMediumBlockAllocator();
+            std::exit(ok ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
     EXPECT_EXIT(
         {
             setenv("QB4_FORCE_MALLOC", "1", 1);
@@ -329,6 +395,13 @@ TEST(MemorySwitchTest, EnvironmentSwitchesAreReadAtInitialise) {
             std::exit(ok ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
+}
+
+TEST(MemoryDeathTest, UseBeforeInitialiseIsReportedByName) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe"); // a process that never initialised
+    EXPECT_DEATH(KtUMemory::Alloc(16, KtUMemory::eALIGN8),
+                 "unhandled precondition failure from .*KtUMemory::Alloc of 16 bytes before "
+                 "KtUMemory::Initialise\\(\\)");
 }
 
 TEST(MemoryDeathTest, BadSizeIsFatal) {

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
+#include <locale.h>
 #include <random>
 #include <string>
 
@@ -110,18 +113,50 @@ TEST_F(ConversionTest, AsciiConversionsAndMarkers) {
     EXPECT_EQ(-1, KtUSysString::WideCharToAscii(u"\x80", narrow, 4));
 }
 
-TEST_F(ConversionTest, MultiUsesTheLocaleCharacterSet) {
-    // In the "C" locale the character set is ASCII: é does not convert.
+// Builds a Latin-1 locale into a scratch directory (the test machine has only
+// the C locales installed); null when localedef is not there.
+locale_t MakeLatin1Locale() {
+    static std::string dir;
+    if (dir.empty()) {
+        char pattern[] = "/tmp/ktu-locale-XXXXXX";
+        if (!mkdtemp(pattern)) return nullptr;
+        dir = pattern;
+        std::string cmd = "localedef -i de_DE -f ISO-8859-1 " + dir +
+                          "/de_DE.ISO-8859-1 >/dev/null 2>&1";
+        if (std::system(cmd.c_str()) != 0) return nullptr;
+        setenv("LOCPATH", dir.c_str(), 1);
+    }
+    return newlocale(LC_ALL_MASK, "de_DE.ISO-8859-1", nullptr);
+}
+
+TEST_F(ConversionTest, MultiIsUtf8InTheCLocaleAndTheLocaleCharsetElsewhere) {
+    // "C" names ASCII, but Multi text there is read and written as UTF-8.
     KtUWideStringBuffer w;
-    EXPECT_EQ(1, w.SetFromMultiString("abc"));
-    EXPECT_EQ(u"abc", std::u16string(w.GetString()));
-    EXPECT_EQ(0, w.SetFromMultiString("caf\xC3\xA9"));
-    EXPECT_EQ(u"MBSTOWCS CONVERSION FAILED!", std::u16string(w.GetString()));
+    EXPECT_EQ(1, w.SetFromMultiString("caf\xC3\xA9"));
+    EXPECT_EQ(u"caf\u00E9", std::u16string(w.GetString()));
     KtUStringBuffer n;
-    EXPECT_EQ(0, KtUWideString::ExtractMultiString(u"caf\xE9", &n));
-    EXPECT_STREQ("WCSTOMBS CONVERSION FAILED!", n.GetString());
+    EXPECT_EQ(1, KtUWideString::ExtractMultiString(u"caf\u00E9", &n));
+    EXPECT_STREQ("caf\xC3\xA9", n.GetString());
+    EXPECT_EQ(0, w.SetFromMultiString("caf\xE9")); // not UTF-8
+    EXPECT_EQ(u"MBSTOWCS CONVERSION FAILED!", std::u16string(w.GetString()));
     EXPECT_EQ(-1, KtUSysString::MultiByteToWideChar("\xFF", nullptr, 0));
     EXPECT_EQ(3, KtUSysString::WideCharToMultiByte(u"ab", nullptr, 0));
+
+    locale_t latin1 = MakeLatin1Locale();
+    if (!latin1) GTEST_SKIP() << "localedef cannot build de_DE.ISO-8859-1 here";
+    locale_t previous = uselocale(latin1);
+    int ok = w.SetFromMultiString("caf\xE9");
+    std::u16string decoded = w.GetString();
+    int ok2 = KtUWideString::ExtractMultiString(u"\u00E9t\u00E9", &n);
+    std::string encoded = n.GetString();
+    int cmp = KtUSysString::MultiStricmp("\xC9T\xC9", "\xE9t\xE9");
+    uselocale(previous);
+    freelocale(latin1);
+    EXPECT_EQ(1, ok);
+    EXPECT_EQ(u"caf\u00E9", decoded);
+    EXPECT_EQ(1, ok2);
+    EXPECT_EQ("\xE9t\xE9", encoded);
+    EXPECT_EQ(0, cmp);
 }
 
 TEST_F(ConversionTest, ValidityChecks) {

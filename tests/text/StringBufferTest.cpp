@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <ktutil/KtUSysError.h>
+
 #include <cstring>
+#include <vector>
 #include <string>
 
 namespace {
@@ -161,6 +164,80 @@ TEST_F(StringBufferTest, NumberFormatting) {
     EXPECT_EQ(u"-3.2", std::u16string(w.GetString()));
     b.Format(static_cast<const char*>(nullptr));
     EXPECT_TRUE(b.IsNull());
+}
+
+// Everything posted while a test runs, as "<severity>:<text>" (ASCII only).
+std::vector<std::string> g_posts;
+int CapturePost(KtUSysError::Severity severity, KtUComponent*, int, void*, const KtUWChar* text) {
+    std::string line = std::to_string(int(severity)) + ":";
+    for (; text && *text; ++text)
+        line.push_back(char(*text));
+    g_posts.push_back(line);
+    return 1;
+}
+
+std::string LogText() {
+    std::string text;
+    KtUSysError::OutputLogBuffer(
+        [](const char* piece, void* data) { static_cast<std::string*>(data)->append(piece); },
+        &text);
+    return text;
+}
+
+TEST_F(StringBufferTest, FormatStopsAtTheHundredMegabyteCap) {
+    KtUSysError::SetHandler(CapturePost, KtUSysError::eANY, (KtUComponent*)nullptr, -1);
+    g_posts.clear();
+    KtUStringBuffer b;
+    b.Format("%150000000s", "x"); // refused before anything that large is allocated
+    ASSERT_EQ(1u, g_posts.size());
+    EXPECT_EQ("0:KtUStringBuffer::FormatV: vsnprintf requires too much memory, errno=0\n",
+              g_posts[0]);
+    EXPECT_LE(b.GetAllocationSize(), 512);
+    KtUWideStringBuffer w;
+    w.Format(u"%70000000s", u"x"); // 140 MB of UTF-16: past the wide cap
+    ASSERT_EQ(2u, g_posts.size());
+    EXPECT_EQ("0:KtUWideStringBuffer::FormatV: vsnwprintf requires too much memory, errno=0\n",
+              g_posts[1]);
+    // A text past INT_MAX is refused the same way, and is no EILSEQ.
+    const size_t log_before = LogText().size();
+    volatile int big = 2000000000; // not a constant: the compiler would warn
+    const int width = big;
+    b.Format("%*s%*s", width, "a", width, "b");
+    ASSERT_EQ(3u, g_posts.size());
+    EXPECT_EQ(std::string::npos, LogText().find("EILSEQ", log_before > 64 ? log_before - 64 : 0));
+    // Below the cap a large text is formatted in one step.
+    b.Format("%20000000s", "x");
+    EXPECT_EQ(20000000, b.GetLength());
+    EXPECT_EQ(3u, g_posts.size());
+    KtUSysError::RemoveHandler(KtUSysError::eANY, (KtUComponent*)nullptr, -1);
+}
+
+TEST_F(StringBufferTest, NegativeReserveNeverWritesOutsideTheBlock) {
+    KtUStringBuffer b;
+    b.Reserve(-1); // a 0-byte request: an empty text
+    EXPECT_EQ(4, b.GetAllocationSize());
+    EXPECT_STREQ("", b.GetString());
+    b.Reserve(-5); // a non-null buffer ignores it
+    EXPECT_EQ(4, b.GetAllocationSize());
+    KtUWideStringBuffer w;
+    w.Reserve(-1);
+    EXPECT_EQ(std::u16string(), w.GetString());
+}
+
+TEST(StringBufferDeathTest, NegativeReserveOnANullBufferIsABadSize) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            KtUString::Initialise();
+            KtUStringBuffer b;
+            b.Reserve(-4);
+        },
+        "");
+}
+
+TEST(StringBufferDeathTest, UseBeforeInitialiseSaysWhatToInitialise) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(KtUString("abc"), "before KtUMemory::Initialise");
 }
 
 } // namespace

@@ -61,6 +61,11 @@ TEST_F(StringTest, CopiesOwnTheirBlocks) {
     EXPECT_STREQ("hello", a.GetString());
     a.SetString(a.GetString() + 2, 2); // a part of its own text
     EXPECT_STREQ("ll", a.GetString());
+    a.SetString(a.GetString(), 1); // its own pointer: exactly n bytes are kept
+    EXPECT_STREQ("l", a.GetString());
+    KtUWideString v(u"wide");
+    v.SetString(v.GetString(), 2);
+    EXPECT_EQ(u"wi", std::u16string(v.GetString()));
     KtUStringBuffer buf("from buffer");
     KtUString c(buf);
     EXPECT_EQ(11, c.GetLength());

@@ -312,19 +312,20 @@ void KtUError::LogInt32(int value) {
     Log("%d", value);
 }
 void KtUError::LogInt64(KtUInt64 value) {
-    Log("%I64d", value);
+    Log("%lld", static_cast<long long>(value));
 }
 void KtUError::LogNat32(unsigned int value) {
     Log("%u", value);
 }
 void KtUError::LogNat64(KtUNat64 value) {
-    Log("%I64u", value);
+    Log("%llu", static_cast<unsigned long long>(value));
 }
 void KtUError::LogFloat(double value) {
     Log("%g", value);
 }
 void KtUError::LogPtr(const void* value) {
-    Log("%X", static_cast<unsigned>(reinterpret_cast<uintptr_t>(value)));
+    // The whole address in upper-case hex, as "%X" gives on 32-bit systems.
+    Log("%llX", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(value)));
 }
 
 KtUErrorLogStream KtUError::Log() {

@@ -76,13 +76,14 @@ public:
 
     // Posting.
     static void Post(Severity severity, KtUComponent* component, int id, void* data,
-                     const char* format, ...);
-    static void Post(Severity severity, KtUComponent* component, const char* format, ...);
+                     const char* format, ...) KTU_PRINTF(5, 6);
+    static void Post(Severity severity, KtUComponent* component, const char* format, ...)
+        KTU_PRINTF(3, 4);
     static void Post(Severity severity, KtUComponent* component, int id, void* data,
                      const KtUWChar* format, ...);
     static void Post(Severity severity, KtUComponent* component, const KtUWChar* format, ...);
     static void PostV(Severity severity, KtUComponent* component, int id, void* data,
-                      const char* format, va_list args);
+                      const char* format, va_list args) KTU_PRINTF(5, 0);
     static void PostV(Severity severity, KtUComponent* component, int id, void* data,
                       const KtUWChar* format, va_list args);
     /// Posts message unchanged for no component, id -1.
@@ -91,9 +92,9 @@ public:
     static KtUErrorPostStream Post(Severity severity, KtUComponent* component, int id, void* data);
 
     // Logging (no line end is added).
-    static void Log(const char* format, ...);
+    static void Log(const char* format, ...) KTU_PRINTF(1, 2);
     static void Log(const KtUWChar* format, ...);
-    static void LogV(const char* format, va_list args);
+    static void LogV(const char* format, va_list args) KTU_PRINTF(1, 0);
     static void LogV(const KtUWChar* format, va_list args);
     static void LogWideString(const KtUWChar* text);
     static void LogInt32(int value);
@@ -105,15 +106,17 @@ public:
     static KtUErrorLogStream Log();
 
     // Tracing: false (and nothing written) when disabled or above the level.
-    static bool Trace(int level, const char* format, ...);
+    static bool Trace(int level, const char* format, ...) KTU_PRINTF(2, 3);
     static bool Trace(int level, const KtUWChar* format, ...);
-    static bool TraceV(int level, const char* format, va_list args);
+    static bool TraceV(int level, const char* format, va_list args) KTU_PRINTF(2, 0);
     static bool TraceV(int level, const KtUWChar* format, va_list args);
     static bool TraceWideString(int level, const KtUWChar* text);
     /// Always writes (callers test ShouldTrace first); file and line with flag 0x2.
-    static void Trace(int level, const char* file, int line, const char* format, ...);
+    static void Trace(int level, const char* file, int line, const char* format, ...)
+        KTU_PRINTF(4, 5);
     static void Trace(int level, const char* file, int line, const KtUWChar* format, ...);
-    static void TraceV(int level, const char* file, int line, const char* format, va_list args);
+    static void TraceV(int level, const char* file, int line, const char* format, va_list args)
+        KTU_PRINTF(4, 0);
     static void TraceV(int level, const char* file, int line, const KtUWChar* format, va_list args);
     static KtUErrorTraceStream Trace(int level);
 
@@ -152,5 +155,11 @@ public:
 private:
     KtUError() = delete;
 };
+
+// The streams that Post, Log and Trace return, so that the examples above
+// compile with this header alone. They include this header themselves.
+#include <ktutil/KtUErrorLogStream.h>
+#include <ktutil/KtUErrorPostStream.h>
+#include <ktutil/KtUErrorTraceStream.h>
 
 #endif // KTUTIL_KTUERROR_H

@@ -74,8 +74,8 @@ void* KtUFastArena::AllocSlow() {
         m_bump = block + m_aligned_size;
         m_fresh = BlocksPerPage() - 1;
     }
-    if (g_scrub) {
-        if (g_check) CheckBytes(block, 8, m_aligned_size, kFreeByte); // past the link
+    if (Scrubbing()) {
+        if (Checking()) CheckBytes(block, 8, m_aligned_size, kFreeByte); // past the link
         std::memset(block, kNewByte, m_object_size);
         std::memset(block + m_object_size, kTailByte, m_aligned_size - m_object_size);
     }
@@ -85,8 +85,8 @@ void* KtUFastArena::AllocSlow() {
 
 void KtUFastArena::DeallocSlow(void* p) {
     char* block = static_cast<char*>(p);
-    if (g_scrub) {
-        if (g_check) CheckBytes(block, m_object_size, m_aligned_size, kTailByte);
+    if (Scrubbing()) {
+        if (Checking()) CheckBytes(block, m_object_size, m_aligned_size, kTailByte);
         std::memset(block, kFreeByte, m_aligned_size);
     }
     *reinterpret_cast<void**>(block) = m_free;
@@ -99,8 +99,8 @@ void KtUFastArena::DeallocAll() {
     unsigned int blocks_bytes = BlocksPerPage() * m_aligned_size;
     for (PageDesc* page = m_pages; page; page = page->next) {
         Unpoison(page->memory, m_page_size);
-        if (g_scrub) {
-            if (g_check) CheckBytes(page->memory, blocks_bytes, m_page_size, kTailByte);
+        if (Scrubbing()) {
+            if (Checking()) CheckBytes(page->memory, blocks_bytes, m_page_size, kTailByte);
             std::memset(page->memory, kFreeByte, blocks_bytes);
         }
         Poison(page->memory, m_page_size);
@@ -126,7 +126,7 @@ void KtUFastArena::ReleaseSpares() {
     unsigned int blocks_bytes = BlocksPerPage() * m_aligned_size;
     while (PageDesc* page = m_spares) {
         m_spares = page->next;
-        if (g_scrub && g_check) {
+        if (Scrubbing() && Checking()) {
             Unpoison(page->memory, m_page_size);
             if (CheckBytes(page->memory, 0, blocks_bytes, kFreeByte))
                 CheckBytes(page->memory, blocks_bytes, m_page_size, kTailByte);

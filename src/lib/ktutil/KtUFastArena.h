@@ -23,8 +23,9 @@
 #include <ktutil/KtUDefs.h>
 
 namespace ktu::mem {
-// Scrub or check on (KtUMemory's switches): the fast paths step aside.
-extern KTU_API bool g_debug;
+// KtUMemory's scrub and check switches; while any is on the fast paths step
+// aside.
+extern KTU_API unsigned char g_switches;
 } // namespace ktu::mem
 
 /// Pool of fixed-size blocks with a bump pointer, a free list and bulk release.
@@ -41,7 +42,7 @@ public:
     /// A block of GetAlignedSize() bytes, or null when no page can be had.
     void* Alloc() {
 #if !defined(KTU_ASAN)
-        if (!ktu::mem::g_debug) {
+        if (!ktu::mem::g_switches) {
             if (void* block = m_free) {
                 m_free = *static_cast<void**>(block);
                 ++m_blocks_allocated;
@@ -61,7 +62,7 @@ public:
     /// Returns a block to the free list; its page stays in use.
     void Dealloc(void* block) {
 #if !defined(KTU_ASAN)
-        if (!ktu::mem::g_debug) {
+        if (!ktu::mem::g_switches) {
             *static_cast<void**>(block) = m_free;
             m_free = block;
             --m_blocks_allocated;

@@ -19,9 +19,7 @@
 #include <new>
 
 namespace ktu::mem {
-bool g_scrub = false;
-bool g_check = false;
-bool g_debug = false;
+unsigned char g_switches = 0;
 } // namespace ktu::mem
 
 namespace {
@@ -30,6 +28,10 @@ using ktu::mem::g_lock;
 using ktu::sys::FastLockGuard;
 
 constexpr unsigned kMaxSmall = 512;
+// The largest medium block size on the reference platform; Resize's heap
+// path starts above it whatever the tables hold.
+constexpr unsigned kMediumBound = 16256;
+constexpr unsigned kSmallArenas = kMaxSmall / 4;
 constexpr unsigned kBadSize = 0x7FF00001u;
 constexpr unsigned kSpareSize = 0x1000000u;
 constexpr unsigned kMaxArenas = 320;
@@ -41,9 +43,12 @@ bool s_setup = false;
 // Switches; the *_set flags record that the program chose, which overrides
 // the environment.
 bool s_force_malloc = false;
+// Set up and not forced to the heap: the one test the small-block hot paths
+// make before they index the small table.
+bool s_small_direct = false;
 bool s_force_malloc_region = false;
 bool s_use_medium = true;
-bool s_scrub_set = false, s_check_set = false, s_force_set = false;
+bool s_scrub_set = false, s_check_set = false, s_force_set = false, s_medium_set = false;
 
 unsigned s_page_size = 4096;
 unsigned s_region_size = unsigned(ktu::sys::kRegionSize);
@@ -108,6 +113,16 @@ unsigned long Hex(const void* p) {
 [[noreturn]] __attribute__((noinline)) void BadSize(unsigned size) {
     ktu::mem::LogLine("KtUMemory: Bad size %d\n", int(size));
     ktu::sys::FatalUnhandled();
+}
+
+// A block asked for or given back before Initialise (or after the last
+// Terminate): the tables do not exist. Said loudly, as a host's set-up fault.
+__attribute__((noinline)) void* NotInitialised(const char* operation, unsigned size) {
+    Post(KtUSysError::ePRECONDITION,
+         "KtUMemory::%s of %u bytes before KtUMemory::Initialise(): initialise the memory "
+         "manager (or a component that uses it) first",
+         operation, size);
+    return nullptr;
 }
 
 inline void CheckSize(unsigned size) {
@@ -243,9 +258,9 @@ unsigned BuildMedium(KtURawArena** table, unsigned start, unsigned end, unsigned
     return filled + BuildMedium(table + filled, first, end, step, 2 * r, prev);
 }
 
-void BuildTables() {
-    for (unsigned i = 1; i <= kMaxSmall / 4; ++i)
-        s_small[i] = NewArena(i * 4, (i * 4) % 8 == 0 ? 8 : 4, 0);
+// The medium tables (when medium arenas are on) and the exact table; their
+// arenas follow the small ones in the arena store.
+void BuildSizedTables() {
     s_max_medium = kMaxSmall;
     s_medium_created = 0;
     std::memset(s_medium, 0, sizeof(s_medium));
@@ -272,6 +287,22 @@ void BuildTables() {
         unsigned size = p < s_page_size ? p - 8 : p - 24;
         s_exact[s_exact_count++] = {size, NewArena(size, 8, 0)};
     }
+}
+
+void BuildTables() {
+    for (unsigned i = 1; i <= kSmallArenas; ++i)
+        s_small[i] = NewArena(i * 4, (i * 4) % 8 == 0 ? 8 : 4, 0);
+    BuildSizedTables();
+}
+
+// Releases and destroys the arenas from index first of the store on.
+void DestroyArenas(unsigned first) {
+    for (unsigned i = first; i < s_arenas_used; ++i) {
+        KtURawArena* arena = reinterpret_cast<KtURawArena*>(s_arena_store[i]);
+        arena->Release();
+        arena->~KtURawArena();
+    }
+    s_arenas_used = first;
 }
 
 void FindLargestFreeArea(const ktu::sys::VmArea& area, void*) {
@@ -335,11 +366,16 @@ bool CheckBytes(const void* block, unsigned from, unsigned to, unsigned char exp
 void KtUMemory::Initialise() {
     if (!s_component.Initialise("KtUMemory", "KtUMemory.cpp 0.1") || s_setup) return;
     KtUSysError::Initialise();
-    if (!s_scrub_set) ktu::mem::g_scrub = EnvOn("QB4_SCRUB_MEMORY");
-    if (!s_check_set) ktu::mem::g_check = EnvOn("QB4_CHECK_MEMORY");
+    if (!s_scrub_set) ktu::mem::SetSwitch(ktu::mem::kScrubSwitch, EnvOn("QB4_SCRUB_MEMORY"));
+    if (!s_check_set) ktu::mem::SetSwitch(ktu::mem::kCheckSwitch, EnvOn("QB4_CHECK_MEMORY"));
     if (!s_force_set) s_force_malloc = EnvOn("QB4_FORCE_MALLOC");
     s_force_malloc_region = EnvOn("QB4_FORCE_MALLOC_REGION");
-    s_use_medium = !EnvOn("QB5_DISABLE_MEDIUM_BLOCK_ALLOCATORS");
+    // The environment can always turn medium arenas off; otherwise a choice
+    // the program made before Initialise stands.
+    if (EnvOn("QB5_DISABLE_MEDIUM_BLOCK_ALLOCATORS"))
+        s_use_medium = false;
+    else if (!s_medium_set)
+        s_use_medium = true;
 
     s_page_size = unsigned(ktu::sys::PageSize());
     s_region_size = unsigned(ktu::sys::kRegionSize);
@@ -357,6 +393,7 @@ void KtUMemory::Initialise() {
     s_callbacks = nullptr;
     s_callback_count = s_callback_cap = 0;
     s_setup = true;
+    s_small_direct = !s_force_malloc;
 }
 
 void KtUMemory::Terminate() {
@@ -388,12 +425,7 @@ void KtUMemory::Terminate() {
     s_callbacks = nullptr;
     s_callback_count = s_callback_cap = 0;
     ResetMaxRegionSize();
-    for (unsigned i = 0; i < s_arenas_used; ++i) {
-        KtURawArena* arena = reinterpret_cast<KtURawArena*>(s_arena_store[i]);
-        arena->Release();
-        arena->~KtURawArena();
-    }
-    s_arenas_used = 0;
+    DestroyArenas(0);
     ReleaseRetainedMemory();
     std::memset(s_small, 0, sizeof(s_small));
     std::memset(s_medium, 0, sizeof(s_medium));
@@ -401,6 +433,7 @@ void KtUMemory::Terminate() {
     s_max_medium = kMaxSmall;
     KtUSysError::Terminate();
     s_setup = false;
+    s_small_direct = false;
 }
 
 int KtUMemory::IsInitialised() {
@@ -423,7 +456,7 @@ void* KtUMemory::TryAlloc(unsigned int size, Alignment alignment) {
 }
 
 void* KtUMemory::AllocEx(unsigned int size, Alignment alignment, int try_only) {
-    if (__builtin_expect(size - 1u < kMaxSmall && !s_force_malloc, 1)) {
+    if (__builtin_expect(size - 1u < kMaxSmall && s_small_direct, 1)) {
         unsigned i = SmallIndex(size, alignment);
         return ArenaAlloc(s_small[i], i * 4, size, try_only);
     }
@@ -433,6 +466,7 @@ void* KtUMemory::AllocEx(unsigned int size, Alignment alignment, int try_only) {
 // AllocEx beyond the small arenas.
 __attribute__((noinline)) static void* AllocOther(unsigned int size, int try_only) {
     if (size == 0) return nullptr;
+    if (__builtin_expect(!s_setup, 0)) return NotInitialised("Alloc", size);
     if (s_force_malloc) return KtUMemory::MallocEx(size, try_only);
     if (!try_only) CheckSize(size);
     if (IsMedium(size)) {
@@ -466,7 +500,7 @@ __attribute__((noinline)) static void* AllocOther(unsigned int size, int try_onl
 }
 
 void KtUMemory::Dealloc(void* block, unsigned int size, Alignment alignment) {
-    if (__builtin_expect(size - 1u < kMaxSmall && !s_force_malloc, 1) && block) {
+    if (__builtin_expect(size - 1u < kMaxSmall && s_small_direct, 1) && block) {
         unsigned i = SmallIndex(size, alignment);
         ArenaDealloc(s_small[i], block, i * 4);
         return;
@@ -478,6 +512,10 @@ void KtUMemory::Dealloc(void* block, unsigned int size, Alignment alignment) {
 __attribute__((noinline)) static void DeallocOther(void* block, unsigned int size) {
     if (!block || size == 0) // nothing of size 0 was handed out
         return;
+    if (__builtin_expect(!s_setup, 0)) {
+        NotInitialised("Dealloc", size);
+        return;
+    }
     CheckSize(size);
     if (s_force_malloc) {
         KtUMemory::Free(block);
@@ -529,7 +567,7 @@ void* KtUMemory::Resize(void* block, unsigned int old_size, unsigned int new_siz
         return block;
     if (IsMedium(old_size) && IsMedium(new_size) && MediumArena(old_size) == MediumArena(new_size))
         return block;
-    if (old_size > s_max_medium && new_size > s_max_medium && !IsDirect(old_size) &&
+    if (old_size > kMediumBound && new_size > kMediumBound && !IsDirect(old_size) &&
         !IsDirect(new_size) && !ExactArena(old_size) && !ExactArena(new_size))
         return Realloc(block, new_size);
     void* moved = AllocEx(new_size, alignment, 0);
@@ -707,6 +745,7 @@ void KtUMemory::DeallocRegion(void* block, unsigned int size, Lifetime) {
 void KtUMemory::SetForceMalloc(int on) {
     s_force_malloc = on != 0;
     s_force_set = true;
+    s_small_direct = s_setup && !s_force_malloc;
 }
 
 int KtUMemory::IsForceMalloc() {
@@ -714,27 +753,48 @@ int KtUMemory::IsForceMalloc() {
 }
 
 void KtUMemory::SetScrubMemory(int on) {
-    ktu::mem::g_scrub = on != 0;
-    ktu::mem::g_debug = ktu::mem::g_scrub || ktu::mem::g_check;
+    ktu::mem::SetSwitch(ktu::mem::kScrubSwitch, on != 0);
     s_scrub_set = true;
 }
 
 int KtUMemory::IsScrubMemory() {
-    return ktu::mem::g_scrub;
+    return ktu::mem::Scrubbing();
 }
 
 void KtUMemory::SetCheckMemory(int on) {
-    ktu::mem::g_check = on != 0;
-    ktu::mem::g_debug = ktu::mem::g_scrub || ktu::mem::g_check;
+    ktu::mem::SetSwitch(ktu::mem::kCheckSwitch, on != 0);
     s_check_set = true;
 }
 
 int KtUMemory::IsCheckMemory() {
-    return ktu::mem::g_check;
+    return ktu::mem::Checking();
 }
 
 void KtUMemory::SetUseMediumBlockAllocator(int on) {
-    s_use_medium = on != 0;
+    const bool want = on != 0;
+    s_medium_set = true;
+    if (want == s_use_medium) return;
+    if (!s_setup) {
+        s_use_medium = want;
+        return;
+    }
+    // The size tables are rebuilt for the new routing; a block still held in a
+    // medium or exact arena would then be released to the wrong place.
+    for (unsigned i = kSmallArenas; i < s_arenas_used; ++i) {
+        auto* arena = reinterpret_cast<KtURawArena*>(s_arena_store[i]);
+        if (arena->GetBlocksAllocated()) {
+            Post(KtUSysError::eWARNING,
+                 "SetUseMediumBlockAllocator: %d blocks of %d bytes are still allocated; the "
+                 "medium block allocators stay %s",
+                 int(arena->GetBlocksAllocated()), int(arena->GetAlignedSize()),
+                 s_use_medium ? "on" : "off");
+            return;
+        }
+    }
+    FastLockGuard guard(g_lock);
+    DestroyArenas(kSmallArenas);
+    s_use_medium = want;
+    BuildSizedTables();
 }
 
 int KtUMemory::IsUseMediumBlockAllocator() {

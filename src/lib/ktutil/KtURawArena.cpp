@@ -116,7 +116,7 @@ void KtURawArena::SetupPage(Region* region, unsigned int index) {
     BlockArea(m_single_page, m_page_size, index, &begin, &end);
     const uint32_t a = m_aligned_size;
     uint32_t last = begin + (end - begin) / a * a; // end of the last whole block
-    if (ktu::mem::g_scrub) {
+    if (ktu::mem::Scrubbing()) {
         std::memset(base + begin, kFreeByte, last - begin);
         std::memset(base + last, kTailByte, end - last);
     }
@@ -233,7 +233,7 @@ void* KtURawArena::AllocSlow() {
         region = NewRegion();
         if (!region) return nullptr;
         PushFront(region, &m_partial);
-    } else if (ktu::mem::g_check) {
+    } else if (ktu::mem::Checking()) {
         CheckRegion(region);
     }
     char* base = reinterpret_cast<char*>(region);
@@ -278,8 +278,8 @@ void* KtURawArena::AllocSlow() {
         PushFront(region, &m_full);
     }
 handed_out:
-    if (ktu::mem::g_scrub) {
-        if (ktu::mem::g_check)
+    if (ktu::mem::Scrubbing()) {
+        if (ktu::mem::Checking())
             ktu::mem::CheckBytes(block, 4, m_aligned_size, kFreeByte); // past the link
         std::memset(block, kNewByte, m_object_size);
         std::memset(block + m_object_size, kTailByte, m_aligned_size - m_object_size);
@@ -295,7 +295,7 @@ void KtURawArena::Dealloc(void* block) {
 void KtURawArena::DeallocSlow(void* p) {
     char* block = static_cast<char*>(p);
     Region* region = reinterpret_cast<Region*>(reinterpret_cast<uintptr_t>(p) & m_region_mask);
-    if (ktu::mem::g_check) {
+    if (ktu::mem::Checking()) {
         if (!FindRegion(region)) {
             ktu::mem::PostError("Dealloc: Block %lx lies in region %lx which is not in arena %lx",
                                 static_cast<unsigned long>(reinterpret_cast<uintptr_t>(p)),
@@ -326,8 +326,8 @@ void KtURawArena::DeallocSlow(void* p) {
             }
         }
     }
-    if (ktu::mem::g_scrub) {
-        if (ktu::mem::g_check)
+    if (ktu::mem::Scrubbing()) {
+        if (ktu::mem::Checking())
             ktu::mem::CheckBytes(block, m_object_size, m_aligned_size, kTailByte);
         std::memset(block, kFreeByte, m_aligned_size);
     }
@@ -347,19 +347,16 @@ void KtURawArena::DeallocSlow(void* p) {
             PageHeader(region, m_single_page, m_page_shift, 0)->used != 0)
             return;
     }
-    // The region is empty. Keep the arena's last platform-size region as a
-    // spare so that one block allocated and freed in a loop does not map and
-    // unmap a region each time.
-    if (m_region_size == ktu::sys::kRegionSize && m_full == 0 && m_partial == Encode(region) &&
-        region->next == 0)
-        return;
+    // The region is empty: it leaves the arena. The retained-memory cache keeps
+    // it mapped for a while, so a block allocated and freed in a loop takes it
+    // back cheaply rather than mapping a region each time.
     Unlink(region, &m_partial);
     ktu::mem::RetainRegion(region, m_region_size, CommittedBytes(region));
 }
 
 void KtURawArena::Release() {
     for (uint32_t* list : {&m_partial, &m_full}) {
-        if (ktu::mem::g_check) CheckRegionList(*list);
+        if (ktu::mem::Checking()) CheckRegionList(*list);
         while (Region* region = Decode(*list)) {
             *list = region->next;
             ktu::mem::DropRegion(region, m_region_size, CommittedBytes(region));

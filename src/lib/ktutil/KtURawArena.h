@@ -9,10 +9,9 @@
 //   arena.Dealloc(p);
 //
 // Pages of a region are committed as they are needed and decommitted when they
-// empty; an emptied region is given up, except that an arena keeps its last
-// region of the platform region size as a spare. Decommitted pages and given-up
-// regions stay mapped for a while so that they can be reused cheaply (see
-// KtUMemory::ReleaseRetainedMemory).
+// empty; an emptied region is given up at once and no longer counted.
+// Decommitted pages and given-up regions stay mapped for a while so that they
+// can be reused cheaply (see KtUMemory::ReleaseRetainedMemory).
 //
 // Most code does not use arenas directly: KtUMemory owns the size-class
 // arenas. Library classes placed in an arena use operator new(size_t,

@@ -63,8 +63,7 @@ void KtUString::SetString(const char* text) {
 }
 
 void KtUString::SetString(const char* text, int length) {
-    if (text == m_text && text) return;
-    char* copy = AllocCopy(text, length); // before releasing: text may lie in it
+    char* copy = AllocCopy(text, length); // before releasing: text may be our own
     Dealloc(m_text);
     m_text = copy;
 }

@@ -115,8 +115,8 @@ public:
     static int IsSpaceMBCS(char c);
     static int IsSpaceUTF8(char c);
 
-    void Format(const char* format, ...);
-    void FormatV(const char* format, va_list args);
+    void Format(const char* format, ...) KTU_PRINTF(2, 3);
+    void FormatV(const char* format, va_list args) KTU_PRINTF(2, 0);
     void FormatLocalizedFloat(double value, int decimals, int extend);
     void FormatCFloat(double value, int decimals, int width);
 

@@ -438,6 +438,17 @@ void KtUSysError::PostFixed(Severity severity, KtUComponent* component, int id, 
     // 3. Unhandled.
     if (severity == eWARNING || severity == eDEBUG || severity == eINFO) return;
     LogUTF8String("KtUSysError: No handler for error\n");
+    // The log may be nowhere a person looks: say on standard error what ends
+    // the process, and who posted it.
+    static const char* const kSeverity[] = {"error", "warning", "precondition failure",
+                                            "assertion failure"};
+    char text[kMaxPostUnits * 3 + 1];
+    ktu::sys::U16ToUtf8(message ? message : u"", text, sizeof text);
+    char line[sizeof text + 512];
+    std::snprintf(line, sizeof line, "ktutil: unhandled %s from %s: %s\n",
+                  unsigned(severity) < 4 ? kSeverity[severity] : "error",
+                  component && component->m_name ? component->m_name : "(no component)", text);
+    WriteToConsole(line, nullptr);
     ktu::sys::FatalUnhandled();
 }
 

@@ -15,6 +15,7 @@
 #include <cwctype>
 #include <langinfo.h>
 #include <string>
+#include <vector>
 
 using ktu::sys::DefaultLocale;
 
@@ -62,13 +63,14 @@ std::wstring FromUtf16(const KtUWChar* s) {
     return out;
 }
 
+// "Multi" text decodes as every other Multi conversion does (MultiCharset);
+// text that does not decode compares as empty.
 std::wstring FromMulti(const char* s) {
-    locale_t previous = uselocale(DefaultLocale());
-    std::wstring out(std::strlen(s) + 1, L'\0');
-    size_t n = std::mbstowcs(out.data(), s, out.size());
-    uselocale(previous);
-    out.resize(n == static_cast<size_t>(-1) ? 0 : n);
-    return out;
+    size_t len = std::strlen(s);
+    std::vector<KtUWChar> wide(len + 1);
+    long n = ktu::text::MultiToUtf16(s, len, wide.data(), len);
+    wide[n < 0 ? 0 : size_t(n)] = 0;
+    return FromUtf16(wide.data());
 }
 
 std::wstring Folded(std::wstring s) {

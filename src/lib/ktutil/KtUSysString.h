@@ -7,7 +7,7 @@
 // punctuation.
 //
 //   char line[64];
-//   KtUSysString::Sprintf(line, sizeof line, "%I64d items", count);
+//   KtUSysString::Sprintf(line, sizeof line, "%lld items", count);
 //   KtUWChar dp[5];
 //   KtUSysString::GetLocalizedDecimalPoint(dp);   // u"." or u"," ...
 //
@@ -75,7 +75,8 @@ public:
     static int Vsprintf(char* dst, unsigned int size, const char* format, va_list args);
     static int Vswprintf(KtUWChar* dst, unsigned int size, const KtUWChar* format, va_list args);
     /// Formats into dst and returns the end of the written text.
-    static char* Sprintf(char* dst, unsigned int size, const char* format, ...);
+    static char* Sprintf(char* dst, unsigned int size, const char* format, ...)
+        KTU_PRINTF(3, 4);
 
     /// Number punctuation of the process locale; dst has room for 5 units.
     static void GetLocalizedDecimalPoint(KtUWChar* dst);

@@ -46,8 +46,7 @@ void KtUWideString::SetString(const KtUWChar* text) {
 }
 
 void KtUWideString::SetString(const KtUWChar* text, int length) {
-    if (text == m_text && text) return;
-    KtUWChar* copy = AllocCopy(text, length);
+    KtUWChar* copy = AllocCopy(text, length); // before releasing: text may be our own
     Dealloc(m_text);
     m_text = copy;
 }
@@ -203,7 +202,7 @@ KtUWChar* KtUWideString::AllocAndCopy(const KtUWChar* text) {
 }
 
 KtUWChar* KtUWideString::AllocAndCopy(const KtUWChar* text, int length) {
-    return AllocCopy(text, length);
+    return AllocCopy(text, length); // before releasing: text may be our own
 }
 
 void KtUWideString::Dealloc(KtUWChar* text) {

@@ -71,14 +71,14 @@ inline uint32_t AreaBegin(bool single_page, unsigned page_shift, unsigned index)
 
 // The common cases, with scrub and check off: a block from the first free
 // page of the first partial region that does not fill the page; a free into
-// a page that keeps a used block (or into the arena's only, spare region).
+// a page that keeps a used block.
 // They touch no list and make no call, so the manager inlines them; anything
 // else returns null/false and the caller takes the arena's full path.
 class KtUArenaFastPath {
 public:
     static inline void* TryAlloc(KtURawArena* a) {
         char* base = reinterpret_cast<char*>(ktu::mem::Decode(a->m_partial));
-        if (__builtin_expect(base == nullptr || ktu::mem::g_debug, 0)) return nullptr;
+        if (__builtin_expect(base == nullptr || ktu::mem::Debugging(), 0)) return nullptr;
         KtUMemoryRegion* region = reinterpret_cast<KtUMemoryRegion*>(base);
         KtUMemoryPage* page;
         unsigned k = 0;
@@ -114,7 +114,7 @@ public:
     }
 
     static inline bool TryDealloc(KtURawArena* a, void* p) {
-        if (__builtin_expect(ktu::mem::g_debug, 0)) return false;
+        if (__builtin_expect(ktu::mem::Debugging(), 0)) return false;
         char* block = static_cast<char*>(p);
         char* base = reinterpret_cast<char*>(reinterpret_cast<uintptr_t>(p) & a->m_region_mask);
         KtUMemoryRegion* region = reinterpret_cast<KtUMemoryRegion*>(base);
@@ -122,22 +122,13 @@ public:
         KtUMemoryPage* page = ktu::mem::PageHeader(region, a->m_single_page, a->m_page_shift, k);
         uint32_t head = page->free;
         if (__builtin_expect(head == 0, 0)) return false; // the page was full
-        if (__builtin_expect(page->used == 1, 0) && !IsSpare(a, region, k)) return false;
+        if (__builtin_expect(page->used == 1, 0)) return false; // the page empties
         std::memcpy(block, &head, 4);
         page->free = uint32_t(block - base);
         --page->used;
         --a->m_blocks_allocated;
         ktu::mem::Poison(block, a->m_aligned_size);
         return true;
-    }
-
-private:
-    // Emptying page k of region: no work when it is page 0 of the arena's
-    // only region, which the arena keeps (64 KiB regions only).
-    static inline bool IsSpare(KtURawArena* a, KtUMemoryRegion* region, unsigned k) {
-        return k == 0 && a->m_full == 0 && a->m_partial == ktu::mem::Encode(region) &&
-               region->next == 0 && a->m_region_size == ktu::sys::kRegionSize &&
-               (a->m_single_page || region->m.uncommitted_mask == a->m_other_pages_mask);
     }
 };
 

@@ -10,12 +10,25 @@
 
 namespace ktu::mem {
 
-/// Scrub patterns on and validation on (KtUMemory::SetScrubMemory/SetCheckMemory).
-extern KTU_API bool g_scrub;
-extern KTU_API bool g_check;
-/// g_scrub || g_check: one test on the arenas' fast paths. Exported because
-/// KtUFastArena's inline fast path reads it.
-extern KTU_API bool g_debug;
+/// The scrub and check switches (KtUMemory::SetScrubMemory/SetCheckMemory and
+/// their environment variables) as bits of one byte, the single place every
+/// path reads them from: any bit set sends the arenas' fast paths aside.
+/// Exported because KtUFastArena's inline fast path reads it.
+enum : unsigned char { kScrubSwitch = 1, kCheckSwitch = 2 };
+extern KTU_API unsigned char g_switches;
+inline bool Scrubbing() {
+    return (g_switches & kScrubSwitch) != 0;
+}
+inline bool Checking() {
+    return (g_switches & kCheckSwitch) != 0;
+}
+inline bool Debugging() {
+    return g_switches != 0;
+}
+/// Sets or clears one switch bit.
+inline void SetSwitch(unsigned char bit, bool on) {
+    g_switches = static_cast<unsigned char>(on ? g_switches | bit : g_switches & ~bit);
+}
 
 /// Posts an eERROR from the KtUMemory component, formatted into 512 units.
 void PostError(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -16,9 +16,11 @@
 namespace ktu::text {
 
 bool ReserveBytes(void*& text, int& alloc_units, int unit_size, int n) {
-    if (n < 0) n = 0;
-    // Sizes past 4 GiB are clamped so that the manager's bad-size check sees them.
-    unsigned long long want = (static_cast<unsigned long long>(n) + 1) * unit_size;
+    // The manager's bad-size check sees n + 1 units as an unsigned size, so a
+    // negative request below -1 ends the process as a bad size rather than
+    // writing outside the block; sizes past 4 GiB are clamped for the same check.
+    unsigned long long want =
+        static_cast<unsigned long long>(static_cast<unsigned int>(n) + 1u) * unit_size;
     unsigned int bytes = want > UINT_MAX ? UINT_MAX : static_cast<unsigned int>(want);
     unsigned int best = KtUMemory::GetBestBlockSize(bytes);
     unsigned int old_bytes = static_cast<unsigned int>(alloc_units) * unit_size;
@@ -175,10 +177,12 @@ static void FormatIntoT(BufferRef<C> b, const C* format, va_list args, const cha
     for (;;) {
         va_list copy;
         va_copy(copy, args);
+        errno = 0;
         int needed = FormatV(b.text, static_cast<size_t>(b.alloc), format, copy);
+        const int error = errno;
         va_end(copy);
         if (needed >= 0 && needed < b.alloc) break;
-        if (needed < 0) {
+        if (needed < 0 && error == EILSEQ) {
             if constexpr (sizeof(C) == 1) {
                 KtUSysError::LogUTF8String(who);
                 KtUSysError::LogUTF8String(" returned EILSEQ for format \"");
@@ -187,7 +191,15 @@ static void FormatIntoT(BufferRef<C> b, const C* format, va_list args, const cha
             }
             break;
         }
-        if (b.alloc > limit) {
+        // Growing one best block size at a time, as long as the allocation is
+        // within the limit, would reach an allocation of `reach` units; grow
+        // straight to the size needed when that is within reach, else refuse
+        // as the step-wise growth would once past the limit.
+        // Any other failure (a text past INT_MAX units) can never fit.
+        int reach = b.alloc;
+        while (needed >= 0 && reach <= needed && reach <= limit)
+            reach = BestUnits<C>(reach + 1);
+        if (needed < 0 || reach <= needed) {
             KtUWChar message[256];
             char16_t wide_who[96];
             size_t i = 0;
@@ -195,7 +207,7 @@ static void FormatIntoT(BufferRef<C> b, const C* format, va_list args, const cha
                 wide_who[i] = static_cast<char16_t>(who[i]);
             wide_who[i] = 0;
             Format(message, sizeof message / sizeof message[0],
-                   u"%s requires too much memory, errno=%d\n", wide_who, errno);
+                   u"%s requires too much memory, errno=%d\n", wide_who, error);
             KtUSysError::PostWideString(KtUSysError::eERROR, StringComponent(), message);
             break;
         }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iconv.h>
 #include <langinfo.h>
+#include <locale.h>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -230,8 +231,17 @@ static long Iconv(const char* to, const char* from, const char* src, size_t src_
     return result < 0 ? -1 : written;
 }
 
-static const char* MultiCharset() {
-    return nl_langinfo(CODESET);
+const char* MultiCharset() {
+    // The "C" and "POSIX" locales name ASCII, yet what arrives in them today
+    // is UTF-8 (file names, the post stream's text): read it as UTF-8 there.
+    const char* codeset = nl_langinfo(CODESET);
+    if (std::strcmp(codeset, "ANSI_X3.4-1968") == 0) {
+        // The calling thread's locale name (glibc keeps it beside the codeset).
+        const char* name = nl_langinfo(_NL_LOCALE_NAME(LC_CTYPE));
+        if (!name || !*name || std::strcmp(name, "C") == 0 || std::strcmp(name, "POSIX") == 0)
+            return "UTF-8";
+    }
+    return codeset;
 }
 
 long MultiToUtf16(const char* src, size_t len, KtUWChar* out, size_t cap) {

@@ -39,6 +39,9 @@ size_t AsciiPrefix(const KtUWChar* src, size_t len);
 /// back with iconv, rejecting characters that do not convert. Return the
 /// number of units/bytes written (without terminator) or -1 on failure; with
 /// out null they only measure.
+/// The character set of "Multi" text: the current locale's, except that the
+/// "C" and "POSIX" locales mean UTF-8.
+const char* MultiCharset();
 long MultiToUtf16(const char* src, size_t len, KtUWChar* out, size_t cap);
 long Utf16ToMulti(const KtUWChar* src, size_t len, char* out, size_t cap);
 

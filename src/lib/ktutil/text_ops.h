@@ -174,7 +174,7 @@ template <class C> inline bool Reserve(BufferRef<C> b, int n) {
         b.length = 0;
         b.text[0] = 0;
     }
-    b.text[n] = 0;
+    if (n > 0) b.text[n] = 0; // n == -1 passes the size check as a 0-byte request
     if (b.length < n) b.text[b.length] = 0;
     return true;
 }
