@@ -16,20 +16,43 @@ static const char* OnOff(int value) {
     return value ? "on" : "off";
 }
 
+// "0 bytes", "512 bytes", "64.0 KiB", "1.5 GiB": sizes a reader takes in at a glance.
+static const char* Bytes(unsigned long long n, char* out, size_t cap) {
+    static const char* const kUnits[] = {"KiB", "MiB", "GiB", "TiB", "PiB"};
+    if (n < 1024) {
+        std::snprintf(out, cap, "%llu bytes", n);
+        return out;
+    }
+    double v = double(n) / 1024;
+    unsigned u = 0;
+    while (v >= 1024 && u + 1 < sizeof kUnits / sizeof kUnits[0]) {
+        v /= 1024;
+        ++u;
+    }
+    std::snprintf(out, cap, "%.1f %s", v, kUnits[u]);
+    return out;
+}
+
 static void PrintMemory() {
     std::printf("\nMemory manager\n");
-    std::printf("  page size %u, region size %u, max small block %u, max medium block %u\n",
-                KtUMemory::GetPageSize(), KtUMemory::GetRegionSize(),
-                KtUMemory::GetMaxSmallBlockSize(), KtUMemory::GetMaxMediumBlockSize());
+    char a[32], b[32], c3[32], d[32], e[32];
+    std::printf("  page size %s, region size %s, max small block %u bytes, max medium block %u "
+                "bytes\n",
+                Bytes(KtUMemory::GetPageSize(), a, sizeof a),
+                Bytes(KtUMemory::GetRegionSize(), b, sizeof b), KtUMemory::GetMaxSmallBlockSize(),
+                KtUMemory::GetMaxMediumBlockSize());
+    std::printf("  largest free address space %s at %p\n",
+                Bytes(KtUMemory::GetLargestFreeRegionSize(), a, sizeof a),
+                KtUMemory::GetLargestFreeRegionBase());
     std::printf("  switches: scrub %s, check %s, force malloc %s, medium arenas %s\n",
                 OnOff(KtUMemory::IsScrubMemory()), OnOff(KtUMemory::IsCheckMemory()),
                 OnOff(KtUMemory::IsForceMalloc()), OnOff(KtUMemory::IsUseMediumBlockAllocator()));
-    std::printf("  bytes: arena %llu, malloc %llu, region %llu, external %llu, total %llu\n",
-                static_cast<unsigned long long>(KtUMemory::GetArenaMemoryAllocated()),
-                static_cast<unsigned long long>(KtUMemory::GetMallocMemoryAllocated()),
-                static_cast<unsigned long long>(KtUMemory::GetRegionMemoryAllocated()),
-                static_cast<unsigned long long>(KtUMemory::GetExternalMemoryAllocated()),
-                static_cast<unsigned long long>(KtUMemory::GetMemoryAllocated()));
+    std::printf("  allocated: arena %s, malloc %s, region %s, external %s, total %s\n",
+                Bytes(KtUMemory::GetArenaMemoryAllocated(), a, sizeof a),
+                Bytes(KtUMemory::GetMallocMemoryAllocated(), b, sizeof b),
+                Bytes(KtUMemory::GetRegionMemoryAllocated(), c3, sizeof c3),
+                Bytes(KtUMemory::GetExternalMemoryAllocated(), d, sizeof d),
+                Bytes(KtUMemory::GetMemoryAllocated(), e, sizeof e));
 
     // Size-class histogram: a summary line, then the classes in use.
     unsigned int classes = 0, used = 0;
@@ -45,13 +68,14 @@ static void PrintMemory() {
         reserved += r;
         if (n == 0 && r == 0) continue;
         if (used++ == 0)
-            std::printf("  %10s %10s %12s %12s %12s\n", "size", "blocks", "region", "committed",
-                        "reserved");
-        std::printf("  %10u %10llu %12u %12llu %12llu\n", s, n,
-                    KtUMemory::GetHistogramRegionSize(s), c, r);
+            std::printf("  %10s %10s %12s %12s %12s\n", "block size", "blocks", "region",
+                        "committed", "reserved");
+        std::printf("  %10u %10llu %12s %12s %12s\n", s, n,
+                    Bytes(KtUMemory::GetHistogramRegionSize(s), a, sizeof a), Bytes(c, b, sizeof b),
+                    Bytes(r, d, sizeof d));
     }
-    std::printf("  size classes: %u, in use: %u, blocks %llu, committed %llu, reserved %llu\n",
-                classes, used, blocks, committed, reserved);
+    std::printf("  size classes: %u, in use: %u, blocks %llu, committed %s, reserved %s\n", classes,
+                used, blocks, Bytes(committed, a, sizeof a), Bytes(reserved, b, sizeof b));
 }
 
 int RunInfo(int argc, char** argv) {
@@ -69,7 +93,7 @@ int RunInfo(int argc, char** argv) {
                     c->GetInfo() ? c->GetInfo() : "");
     PrintMemory();
 
-    std::printf("\nLog\n");
+    std::printf("\nLog (the library's own lines, as written)\n");
     KtUSysError::OutputLogBuffer([](const char* text, void*) { std::fputs(text, stdout); },
                                  nullptr);
     KtUError::Terminate();

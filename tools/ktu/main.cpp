@@ -8,6 +8,7 @@
 
 #include <ktutil/KtUVersion.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -36,12 +37,18 @@ static const Command* FindCommand(const char* name) {
     return nullptr;
 }
 
-int main(int argc, char** argv) {
+// Runs the command line; main adds the check that the output was written.
+static int Run(int argc, char** argv) {
     if (argc < 2) {
         PrintHelp(stderr);
         return kExitUsage;
     }
     const char* name = argv[1];
+    const bool option = name[0] == '-';
+    if (option && argc > 2) {
+        std::fprintf(stderr, "ktu: '%s' takes no arguments (see 'ktu --help')\n", name);
+        return kExitUsage;
+    }
     if (!std::strcmp(name, "--help") || !std::strcmp(name, "-h")) {
         PrintHelp(stdout);
         return kExitOk;
@@ -49,6 +56,10 @@ int main(int argc, char** argv) {
     if (!std::strcmp(name, "--version")) {
         std::printf("ktu %s\n", KtUGetVersion());
         return kExitOk;
+    }
+    if (option) {
+        std::fprintf(stderr, "ktu: unknown option '%s' (see 'ktu --help')\n", name);
+        return kExitUsage;
     }
     if (!std::strcmp(name, "help")) {
         if (argc < 3) {
@@ -75,4 +86,14 @@ int main(int argc, char** argv) {
         }
     }
     return c->run(argc - 2, argv + 2);
+}
+
+int main(int argc, char** argv) {
+    int code = Run(argc, argv);
+    // Output that never arrived (a full disk, a closed pipe) is a failure.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "ktu: error writing the output: %s\n", std::strerror(errno));
+        return code == kExitOk ? kExitFailure : code;
+    }
+    return code;
 }

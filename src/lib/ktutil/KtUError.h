@@ -22,6 +22,7 @@
 #ifndef KTUTIL_KTUERROR_H
 #define KTUTIL_KTUERROR_H
 
+#include <ktutil/KtUComponent.h>
 #include <ktutil/KtUDefs.h>
 #include <ktutil/KtUSysError.h>
 

@@ -364,7 +364,7 @@ bool CheckBytes(const void* block, unsigned from, unsigned to, unsigned char exp
 //===----------------------------------------------------------------------===//
 
 void KtUMemory::Initialise() {
-    if (!s_component.Initialise("KtUMemory", "KtUMemory.cpp 0.1") || s_setup) return;
+    if (!s_component.Initialise("KtUMemory", "KtUMemory.cpp " KTU_VERSION_STRING) || s_setup) return;
     KtUSysError::Initialise();
     if (!s_scrub_set) ktu::mem::SetSwitch(ktu::mem::kScrubSwitch, EnvOn("QB4_SCRUB_MEMORY"));
     if (!s_check_set) ktu::mem::SetSwitch(ktu::mem::kCheckSwitch, EnvOn("QB4_CHECK_MEMORY"));
