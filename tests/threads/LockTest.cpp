@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "sys_event.h"
+
 #include <atomic>
 #include <functional>
 #include <string>
@@ -177,6 +179,18 @@ TEST_F(LockTest, ThreadsAreCountedAndPrioritiesChecked) {
     ASSERT_EQ(1u, g_posts.size());
     EXPECT_EQ("KtUThread/0/KtUThread::Create - Can't create thread", g_posts[0]);
     EXPECT_EQ(1, KtUThread::GetNumThreads());
+}
+
+TEST_F(LockTest, FailedCreationIsReportedOnce) {
+    ktu::sys::RefuseCreationsForTest(2);
+    {
+        KtUCondition condition;
+        KtUSemaphore semaphore;
+    } // nothing to close
+    ktu::sys::RefuseCreationsForTest(0);
+    EXPECT_EQ((std::vector<std::string>{"KtULock/4/KtUCondition::KtUCondition",
+                                        "KtULock/8/KtUSemaphore::KtUSemaphore"}),
+              g_posts);
 }
 
 TEST_F(LockTest, LocksHoldUnderContention) {
