@@ -213,8 +213,8 @@ int NiceOfThreadAt(int priority) {
     return nice;
 }
 
-// Whether the calling thread may lower its nice value; with drop, takes that
-// capability away from it (and the threads it starts) first.
+// Whether the calling thread may lower its nice value all the way; with drop,
+// takes that capability away from it (and the threads it starts) first.
 bool MayRaisePriority(bool drop) {
     __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
@@ -226,7 +226,8 @@ bool MayRaisePriority(bool drop) {
     }
     rlimit limit{};
     getrlimit(RLIMIT_NICE, &limit);
-    return (data[CAP_SYS_NICE / 32].effective & bit) || limit.rlim_cur > 20;
+    return (data[CAP_SYS_NICE / 32].effective & bit) ||
+           limit.rlim_cur >= 40; // 40: down to nice -20
 }
 
 int LogCount(const std::string& what) {
