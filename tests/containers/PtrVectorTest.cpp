@@ -5,6 +5,8 @@
 #include <ktutil/KtUPtrVector.h>
 #include <ktutil/KtURefPtrVector.h>
 
+#include <type_traits>
+
 using ktutest::ContainerTest;
 
 namespace {
@@ -186,4 +188,82 @@ TEST_F(PtrVectorTest, RefVectorHoldsOneReferencePerElement) {
         EXPECT_EQ(1, a->count);
     }
     EXPECT_EQ(3, Shared::s_deleted);
+}
+
+TEST_F(PtrVectorTest, OwningVectorPlainOperationsTakeOwnership) {
+    // Storing one element in two places of an owning vector must not compile.
+    static_assert(!std::is_copy_assignable_v<KtUOwnPtrVector<Item>::Element>);
+    {
+        KtUOwnPtrVector<Item> v;
+        v.PushBack(new Item(1));
+        Item** at = v.Insert(v.Begin(), new Item(0)); // may move the storage
+        EXPECT_EQ(v.Begin(), at);
+        Item* more[] = {new Item(2), new Item(3)};
+        v.Insert(v.End(), more, more + 2);
+        EXPECT_EQ(4, v.Size());
+        v.Insert(v.Begin(), v.Begin() + 1, v.Begin() + 2); // would own item 1 twice
+        Item* spare = new Item(4);
+        EXPECT_EQ(nullptr, v.Insert(v.End() + 1, spare));
+        EXPECT_EQ(2, Posts());
+        EXPECT_EQ(4, v.Size());
+        EXPECT_EQ(5, Item::s_alive);
+
+        v[1] = spare; // deletes item 1
+        EXPECT_EQ(4, Item::s_alive);
+        EXPECT_EQ(4, v[1]->value);
+        v[1] = static_cast<Item*>(v[1]); // itself: kept
+        EXPECT_EQ(4, (*v[1]).value);
+        v[3] = nullptr; // deletes item 3
+        EXPECT_EQ(3, Item::s_alive);
+
+        KtUOwnPtrVector<Item> w;
+        w.PushBack(new Item(9));
+        w.SetFrom(v); // deletes item 9, copies the rest
+        EXPECT_EQ(6, Item::s_alive);
+        EXPECT_TRUE(w.EqualByValue(v));
+        EXPECT_NE(v[0], w[0]);
+        Item* first = w[0];
+        w.SetFrom(w);
+        EXPECT_EQ(first, w[0]);
+    }
+    EXPECT_EQ(0, Item::s_alive);
+}
+
+TEST_F(PtrVectorTest, RefVectorPlainOperationsKeepCounts) {
+    Shared* a = new Shared;
+    Shared* b = new Shared;
+    {
+        KtURefPtrVector<Shared> v;
+        v.PushBack(a);
+        Shared* both[] = {a, b};
+        v.Insert(v.Begin(), both, both + 2);             // a b a
+        v.Insert(v.End(), v.Begin() + 1, v.Begin() + 3); // a b a b a
+        v.Insert(v.End() + 1, both, both + 2);           // bad: no count changes
+        EXPECT_EQ(1, Posts());
+        EXPECT_EQ(5, v.Size());
+        EXPECT_EQ(3, a->count);
+        EXPECT_EQ(2, b->count);
+
+        v[0] = b;    // b b a b a
+        v[2] = v[1]; // b b b b a
+        EXPECT_EQ(1, a->count);
+        EXPECT_EQ(4, b->count);
+        v[4] = v[4]; // the only reference the vector holds on a: kept
+        EXPECT_EQ(1, a->count);
+        EXPECT_EQ(0, Shared::s_deleted);
+        v[3] = nullptr;
+        EXPECT_EQ(3, b->count);
+        EXPECT_EQ(a, v[4]);
+
+        KtURefPtrVector<Shared> w;
+        w.PushBack(a);
+        w.SetFrom(v);
+        EXPECT_EQ(2, a->count);
+        EXPECT_EQ(6, b->count);
+        v.Clear();
+        w[4] = nullptr; // the last reference on a
+        EXPECT_EQ(1, Shared::s_deleted);
+        EXPECT_EQ(3, b->count);
+    }
+    EXPECT_EQ(2, Shared::s_deleted);
 }

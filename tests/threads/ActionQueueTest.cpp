@@ -6,16 +6,45 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
 
 std::atomic<int> g_alive{0};
 
+// A one-way handshake between threads.
+class Latch {
+public:
+    void Open() {
+        {
+            std::lock_guard<std::mutex> hold(m_mutex);
+            m_open = true;
+        }
+        m_cv.notify_all();
+    }
+    /// False if it was not opened within a minute (a hung test, not a slow one).
+    bool Wait() {
+        std::unique_lock<std::mutex> hold(m_mutex);
+        return m_cv.wait_for(hold, std::chrono::minutes(1), [&] { return m_open; });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    bool m_open = false;
+};
+
 // An action that counts itself, can block until released and can be
 // cancelled.
 struct TestAction : KtUAction {
     std::atomic<bool>* gate = nullptr; // Execute waits while *gate is false
+    Latch* started = nullptr;          // opened when Execute begins
+    std::vector<int>* order = nullptr; // Execute appends id
+    int id = 0;
     std::atomic<bool> cancelled{false};
     std::atomic<bool> executed{false};
     KtUThreadId processed_on;
@@ -24,6 +53,8 @@ struct TestAction : KtUAction {
     TestAction() { ++g_alive; }
     ~TestAction() override { --g_alive; }
     void Execute(int) override {
+        if (started) started->Open();
+        if (order) order->push_back(id); // one worker: no other writer
         while (gate && !*gate && !cancelled)
             KtUThread::Sleep(1);
         executed = true;
@@ -54,9 +85,10 @@ protected:
     }
 };
 
-// Waits (bounded) until pred holds.
+// Waits (bounded by a minute, for a hung queue) until pred holds.
 template <class Pred> bool Eventually(Pred pred) {
-    for (int i = 0; i < 2000 && !pred(); ++i)
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (!pred() && std::chrono::steady_clock::now() < deadline)
         KtUThread::Sleep(1);
     return pred();
 }
@@ -148,6 +180,146 @@ TEST_F(ActionQueueTest, AutoDeleteAndStress) {
         ASSERT_EQ(1, queue.AddAction(new TestAction, 0, KtUActionQueue::eADD_WAIT_FOR_SPACE));
     ASSERT_TRUE(Eventually([&] { return queue.IsEmpty() != 0 && g_alive == 0; }));
     EXPECT_EQ(0, queue.ProcessResults()); // deleted by the workers, no results
+}
+
+// An action that blocks on gate and says when it has started.
+TestAction* Gated(std::atomic<bool>* gate, Latch* started) {
+    auto* action = new TestAction;
+    action->gate = gate;
+    action->started = started;
+    return action;
+}
+
+TEST_F(ActionQueueTest, ActionsRunInTheOrderAdded) {
+    KtUActionQueue queue(50, 1, 0);
+    std::atomic<bool> gate{false};
+    Latch started;
+    queue.AddAction(Gated(&gate, &started), 0, KtUActionQueue::eADD_FAIL_IF_FULL);
+    ASSERT_TRUE(started.Wait());
+    std::vector<int> order;
+    for (int i = 0; i < 20; ++i) {
+        auto* action = new TestAction;
+        action->order = &order;
+        action->id = i;
+        queue.AddAction(action, 0, KtUActionQueue::eADD_FAIL_IF_FULL);
+    }
+    gate = true;
+    ASSERT_TRUE(Eventually([&] { return queue.IsEmpty() != 0; }));
+    std::vector<int> expected;
+    for (int i = 0; i < 20; ++i)
+        expected.push_back(i);
+    EXPECT_EQ(expected, order);
+    queue.ProcessResults();
+}
+
+TEST_F(ActionQueueTest, WaitForSpaceBlocksUntilAWorkerTakesAnAction) {
+    KtUActionQueue queue(2, 1, 0);
+    std::atomic<bool> gate{false};
+    Latch started;
+    TestAction* blocker = Gated(&gate, &started);
+    queue.AddAction(blocker, 0, KtUActionQueue::eADD_FAIL_IF_FULL);
+    ASSERT_TRUE(started.Wait());
+    queue.AddAction(new TestAction, 0, KtUActionQueue::eADD_FAIL_IF_FULL);
+    queue.AddAction(new TestAction, 0, KtUActionQueue::eADD_FAIL_IF_FULL); // full
+    std::atomic<bool> returned{false};
+    bool blocker_done_then = false;
+    int result = -1;
+    std::thread adder([&] {
+        result = queue.AddAction(new TestAction, 0, KtUActionQueue::eADD_WAIT_FOR_SPACE);
+        blocker_done_then = blocker->executed;
+        returned = true;
+    });
+    KtUThread::Sleep(50); // time for a wrongly returning adder to do so
+    EXPECT_FALSE(returned);
+    gate = true; // the worker finishes the blocker and takes the next action
+    adder.join();
+    EXPECT_EQ(1, result);
+    EXPECT_TRUE(blocker_done_then);
+    ASSERT_TRUE(Eventually([&] { return queue.IsEmpty() != 0; }));
+    queue.ProcessResults();
+}
+
+TEST_F(ActionQueueTest, EditLockWaitsForRunningActionsWithoutCancelling) {
+    KtUActionQueue queue(10, 2, 0);
+    std::atomic<bool> gate{false};
+    Latch started[2];
+    TestAction* running[2] = {Gated(&gate, &started[0]), Gated(&gate, &started[1])};
+    for (TestAction* action : running)
+        queue.AddAction(action, 0, KtUActionQueue::eADD_FAIL_IF_FULL);
+    ASSERT_TRUE(started[0].Wait() && started[1].Wait());
+    queue.AddAction(new TestAction, 0, KtUActionQueue::eADD_FAIL_IF_FULL);
+    std::thread opener([&] {
+        KtUThread::Sleep(50); // time for a lock that does not wait to return
+        gate = true;
+    });
+    {
+        KtUActionQueueLock edit(&queue, KtUActionQueue::eWAIT_FOR_RUNNING);
+        EXPECT_TRUE(edit.IsLocked());
+        for (TestAction* action : running) {
+            EXPECT_TRUE(action->executed);
+            EXPECT_FALSE(action->cancelled);
+        }
+        EXPECT_EQ(1, queue.EditQueue()->Size()); // not taken meanwhile
+        EXPECT_EQ(2, queue.EditResults()->Size());
+    }
+    opener.join();
+    ASSERT_TRUE(Eventually([&] { return queue.IsEmpty() != 0; }));
+    EXPECT_EQ(1, queue.ProcessResults());
+}
+
+TEST_F(ActionQueueTest, StatusCallbackSeesEveryLoadChange) {
+    KtUActionQueue queue(4, 1, 0);
+    LoadLog log;
+    queue.SetStatusCB(&log);
+    std::atomic<bool> gates[2] = {false, false};
+    Latch started[2];
+    queue.AddAction(Gated(&gates[0], &started[0]), 0, KtUActionQueue::eADD_FAIL_IF_FULL); // 25
+    ASSERT_TRUE(started[0].Wait()); // 0 queued
+    queue.AddAction(Gated(&gates[1], &started[1]), 0, KtUActionQueue::eADD_FAIL_IF_FULL); // 25
+    for (int i = 0; i < 3; ++i) // 50, 75, 100
+        queue.AddAction(new TestAction, 0, KtUActionQueue::eADD_FAIL_IF_FULL);
+    TestAction refused;
+    EXPECT_EQ(0, queue.AddAction(&refused, 0, KtUActionQueue::eADD_FAIL_IF_FULL)); // 100 again
+    EXPECT_EQ(0, queue.ProcessResults());                                          // 100 again
+    gates[0] = true;
+    ASSERT_TRUE(started[1].Wait()); // the first finished, 3 queued
+    EXPECT_EQ(1, queue.ProcessResults());
+    gates[1] = true;
+    ASSERT_TRUE(Eventually([&] { return queue.IsEmpty() != 0; }));
+    EXPECT_EQ(1, queue.ProcessResults());
+    EXPECT_EQ((std::vector<int>{25, 50, 75, 100, 75, 0}), log.loads);
+}
+
+TEST_F(ActionQueueTest, AssignmentRestartsAsACopyOfTheOther) {
+    KtUActionQueue queue(10, 1, 0);
+    LoadLog log;
+    queue.SetStatusCB(&log);
+    std::atomic<bool> never{false};
+    Latch started;
+    TestAction* running = Gated(&never, &started); // ends only when cancelled
+    queue.AddAction(running, 0, KtUActionQueue::eADD_FAIL_IF_FULL);
+    ASSERT_TRUE(started.Wait());
+    for (int i = 0; i < 3; ++i)
+        queue.AddAction(new TestAction, 0, KtUActionQueue::eADD_FAIL_IF_FULL);
+    const KtUActionQueue other(3, 2, 1);
+    size_t reports = log.loads.size();
+
+    queue = other;
+    EXPECT_EQ(0, g_alive.load()); // the cancelled one and the queued ones are gone
+    EXPECT_EQ(3, queue.GetMaxQueueSize());
+    EXPECT_EQ(2, queue.GetNumThreads());
+    EXPECT_TRUE(queue.IsAutoDeleteMode());
+    EXPECT_TRUE(queue.IsEmpty());
+    // It works as a new queue: its workers run actions and delete them.
+    TestAction* action = new TestAction;
+    std::atomic<bool> go{true};
+    Latch ran;
+    action->gate = &go;
+    action->started = &ran;
+    EXPECT_EQ(1, queue.AddAction(action, 0, KtUActionQueue::eADD_FAIL_IF_FULL));
+    ASSERT_TRUE(ran.Wait());
+    ASSERT_TRUE(Eventually([&] { return queue.IsEmpty() != 0 && g_alive == 0; }));
+    EXPECT_EQ(reports, log.loads.size()); // the callback went with the old queue
 }
 
 } // namespace

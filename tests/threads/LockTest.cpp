@@ -9,9 +9,16 @@
 
 #include <gtest/gtest.h>
 
+#include "sys_event.h"
+
+#include <algorithm>
 #include <atomic>
 #include <functional>
+#include <linux/capability.h>
 #include <string>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -177,6 +184,91 @@ TEST_F(LockTest, ThreadsAreCountedAndPrioritiesChecked) {
     ASSERT_EQ(1u, g_posts.size());
     EXPECT_EQ("KtUThread/0/KtUThread::Create - Can't create thread", g_posts[0]);
     EXPECT_EQ(1, KtUThread::GetNumThreads());
+}
+
+TEST_F(LockTest, FailedCreationIsReportedOnce) {
+    ktu::sys::RefuseCreationsForTest(2);
+    {
+        KtUCondition condition;
+        KtUSemaphore semaphore;
+    } // nothing to close
+    ktu::sys::RefuseCreationsForTest(0);
+    EXPECT_EQ((std::vector<std::string>{"KtULock/4/KtUCondition::KtUCondition",
+                                        "KtULock/8/KtUSemaphore::KtUSemaphore"}),
+              g_posts);
+}
+
+// The nice value of the calling thread.
+int ThreadNice() {
+    return getpriority(PRIO_PROCESS, static_cast<id_t>(KtUThread::Self().GetValue()));
+}
+
+// Starts a thread with the given priority and returns its nice value.
+int NiceOfThreadAt(int priority) {
+    int nice = 100;
+    KtUSysThread thread;
+    EXPECT_EQ(
+        1, thread.Create([](void* p) { *static_cast<int*>(p) = ThreadNice(); }, &nice, priority));
+    thread.WaitForCompletion();
+    return nice;
+}
+
+// Whether the calling thread may lower its nice value all the way; with drop,
+// takes that capability away from it (and the threads it starts) first.
+bool MayRaisePriority(bool drop) {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
+    if (syscall(SYS_capget, &header, data) != 0) return false;
+    const unsigned bit = 1u << (CAP_SYS_NICE % 32);
+    if (drop) {
+        data[CAP_SYS_NICE / 32].effective &= ~bit;
+        if (syscall(SYS_capset, &header, data) != 0) return true;
+    }
+    rlimit limit{};
+    getrlimit(RLIMIT_NICE, &limit);
+    return (data[CAP_SYS_NICE / 32].effective & bit) ||
+           limit.rlim_cur >= 40; // 40: down to nice -20
+}
+
+int LogCount(const std::string& what) {
+    std::string log;
+    KtUSysError::OutputLogBuffer(
+        [](const char* piece, void* data) { static_cast<std::string*>(data)->append(piece); },
+        &log);
+    int n = 0;
+    for (size_t at = log.find(what); at != std::string::npos; at = log.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+TEST_F(LockTest, RaisedPrioritiesLowerTheNiceValue) {
+    if (!MayRaisePriority(false)) GTEST_SKIP() << "no privilege to raise priorities here";
+    int base = ThreadNice();
+    EXPECT_EQ(std::max(base - 5, -20), NiceOfThreadAt(1));
+    EXPECT_EQ(std::max(base - 10, -20), NiceOfThreadAt(2));
+    EXPECT_EQ(-20, NiceOfThreadAt(3));
+    EXPECT_EQ(std::min(base + 5, 19), NiceOfThreadAt(-1));
+}
+
+TEST_F(LockTest, PriorityRaiseWithoutPrivilegeRunsNormallyAndIsLogged) {
+    rlimit saved{};
+    ASSERT_EQ(0, getrlimit(RLIMIT_NICE, &saved));
+    rlimit none{0, saved.rlim_max};
+    ASSERT_EQ(0, setrlimit(RLIMIT_NICE, &none));
+    bool refused = false;
+    int base = 0;
+    std::vector<int> nices;
+    Runner unprivileged([&] {
+        refused = !MayRaisePriority(true);
+        base = ThreadNice();
+        for (int priority : {1, 3, 2})
+            nices.push_back(NiceOfThreadAt(priority));
+    });
+    unprivileged.thread.WaitForCompletion();
+    setrlimit(RLIMIT_NICE, &saved);
+    ASSERT_TRUE(refused) << "could not drop the privilege";
+    EXPECT_EQ(std::vector<int>(3, base), nices);
+    EXPECT_EQ(1, LogCount("KtUSysThread::SetPriority: no privilege to raise a thread's priority"));
 }
 
 TEST_F(LockTest, LocksHoldUnderContention) {

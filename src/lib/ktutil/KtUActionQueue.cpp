@@ -116,7 +116,26 @@ void KtUActionQueue::Start() {
     }
 }
 
+KtUActionQueue& KtUActionQueue::operator=(const KtUActionQueue& other) {
+    if (&other == this) return *this;
+    Stop();
+    m_max_queue_size = other.m_max_queue_size;
+    m_num_threads = other.m_num_threads;
+    m_auto_delete = other.m_auto_delete;
+    m_last_load = -1;
+    m_status_cb = nullptr;
+    m_empty_cached = 0;
+    m_state = new State;
+    Start();
+    return *this;
+}
+
 KtUActionQueue::~KtUActionQueue() {
+    Stop();
+}
+
+// Clears the queue, stops the workers and frees the threads and events.
+void KtUActionQueue::Stop() {
     Clear();
     State& s = *m_state;
     s.SetFlag(s.stop, true);
@@ -133,6 +152,7 @@ KtUActionQueue::~KtUActionQueue() {
         delete s.threads[i];
     }
     delete m_state;
+    m_state = nullptr;
 }
 
 void KtUActionQueue::WorkerMain(void* p) {

@@ -50,7 +50,12 @@ public:
     explicit KtUActionQueue(int max_queue_size = 50, int num_threads = 1, int auto_delete = 0);
     /// A new, empty queue with the same size, thread count and mode.
     KtUActionQueue(const KtUActionQueue& other);
-    KtUActionQueue& operator=(const KtUActionQueue&) = delete;
+    /// Makes this queue what a copy of other would be: it is cleared as by
+    /// destruction (running actions cancelled and waited for, queued and
+    /// finished ones deleted), its workers stop, and it restarts empty with
+    /// other's size, thread count and mode and no status callback. Not while
+    /// edit-locked. Assigning a queue to itself changes nothing.
+    KtUActionQueue& operator=(const KtUActionQueue& other);
     virtual ~KtUActionQueue();
 
     /// Queues action (the queue owns it from then on); 0 when refused.
@@ -76,6 +81,7 @@ private:
     struct State;
 
     void Start();
+    void Stop();
     void ReportLoad(int percent);
     static void WorkerMain(void* queue);
     void Work(int index);

@@ -8,8 +8,10 @@ KtUCondition::KtUCondition() {
                        "KtUCondition::KtUCondition");
 }
 
+// A condition whose creation failed was reported then; there is nothing to
+// close.
 KtUCondition::~KtUCondition() {
-    if (!m_condition.Destroy())
+    if (m_condition.IsCreated() && !m_condition.Destroy())
         KtUError::Post(KtUSysError::eERROR, ktu::sys::LockComponent(), 7, this,
                        "KtUCondition::KtUCondition");
 }

@@ -6,15 +6,23 @@
 //
 //   KtUOwnPtrVector<Layer> layers;
 //   layers.PushBackOwn(new Layer("a"));       // the vector takes it
+//   layers.PushBack(new Layer("b"));          // the same: the plain name
 //   layers.PushBackCopy(&prototype);          // stores new Layer(prototype)
+//   layers[0] = new Layer("c");               // deletes "a", owns "c"
 //   Layer* kept = layers.Remove(layers.Begin());   // the caller owns it now
 //   const KtUPtrVector<Layer>& view = layers;       // non-owning view
 //   layers.ClearAndTakeOwn();                 // empties without deleting
 //
+// The plain operations keep their meaning under ownership: PushBack and
+// Insert (one object or a range of them) take the objects, SetFrom stores
+// copies, and assigning a pointer to operator[] deletes the old object and
+// takes the new one (as ReplaceOwn). Assigning one element of an owning
+// vector to another does not compile: two places would own one object.
+//
 // Positions are element pointers as Begin() returns them. A bad position is
 // reported as by the plain vectors (ePRECONDITION from KtUVector) and nothing
-// is stored, removed or deleted: an object offered to a failed InsertOwn or
-// ReplaceOwn still belongs to the caller. Writing through operator[] or
+// is stored, removed or deleted: an object offered to a failed Insert,
+// InsertOwn or ReplaceOwn still belongs to the caller. Writing through
 // Begin() bypasses ownership: the old object is not deleted.
 //
 //===----------------------------------------------------------------------===//
@@ -51,8 +59,54 @@ public:
             m_vec.SetSize(count);
     }
 
+    /// What the writable operator[] returns: reads as the stored pointer;
+    /// assigning a pointer deletes the old object and takes the new one.
+    class Element {
+    public:
+        operator T*() const { return *m_slot; }
+        T* operator->() const { return *m_slot; }
+        T& operator*() const { return **m_slot; }
+        Element& operator=(T* object) {
+            Store(m_slot, object);
+            return *this;
+        }
+        // Would leave one object owned twice; store a copy or Remove first.
+        Element& operator=(const Element&) = delete;
+
+    private:
+        friend class KtUOwnPtrVector;
+        explicit Element(T** slot) : m_slot(slot) {}
+        Element(const Element&) = default;
+        T** m_slot;
+    };
+
+    /// Unchecked, as for the plain vectors.
+    Element operator[](int index) { return Element(Begin() + index); }
+    T* operator[](int index) const { return m_vec[index]; }
+
     void PushBackOwn(T* object) { m_vec.PushBack(object); }
     T** InsertOwn(T** position, T* object) { return m_vec.Insert(position, object); }
+    /// Takes object, as PushBackOwn.
+    void PushBack(T* object) { PushBackOwn(object); }
+    /// Takes object, as InsertOwn; null (object still the caller's) for a bad
+    /// position.
+    T** Insert(T** position, T* object) { return InsertOwn(position, object); }
+    /// Takes the objects of [first, last), which must not be elements of
+    /// this vector already.
+    void Insert(T** position, T* const* first, T* const* last) {
+        const void* f = first;
+        const void* l = last;
+        if (first != last && std::less<const void*>()(f, End()) &&
+            std::less<const void*>()(Begin(), l)) {
+            KtUVector::ReportBadArgument(u"KtUOwnPtrVector::Insert: source is this vector");
+            return;
+        }
+        m_vec.Insert(position, first, last);
+    }
+    /// Replaces the contents with copies of other's objects, as assignment.
+    void SetFrom(const KtUPtrVector<T>& other) {
+        if (&other != &m_vec) CopyFrom(other.Begin(), other.End());
+    }
     /// Stores a new copy of source (null stores null).
     void PushBackCopy(const T* source) { m_vec.PushBack(NewCopy(source)); }
     T** InsertCopy(T** position, const T* source) {
@@ -64,17 +118,12 @@ public:
     void ReplaceOwn(T** position, T* object) {
         if (!CheckPosition(position, false, u"KtUOwnPtrVector::ReplaceOwn: position out of range"))
             return;
-        T* old = *position;
-        *position = object;
-        if (old != object) delete old;
+        Store(position, object);
     }
     void ReplaceCopy(T** position, const T* source) {
         if (!CheckPosition(position, false, u"KtUOwnPtrVector::ReplaceCopy: position out of range"))
             return;
-        T* copy = NewCopy(source);
-        T* old = *position;
-        *position = copy;
-        delete old;
+        Store(position, NewCopy(source));
     }
 
     void PopBack() { delete PopBackOwn(); }
@@ -173,6 +222,11 @@ public:
 
 private:
     using KtUPtrVectorHolder<T>::m_vec;
+    static void Store(T** slot, T* object) {
+        T* old = *slot;
+        *slot = object;
+        if (old != object) delete old;
+    }
     static T* NewCopy(const T* source) { return source ? new T(*source) : nullptr; }
     static bool EqualObjects(const T* a, const T* b) {
         if (!a || !b) return a == b;

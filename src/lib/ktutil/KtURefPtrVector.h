@@ -12,10 +12,17 @@
 //   const KtUPtrVector<Mesh>& view = meshes.GetVector();
 //   copy.Copy(meshes.GetVector());          // same objects, one more ref each
 //
-// Copy construction and assignment share the objects (one more reference
-// each), they do not copy them. Bad positions are reported as by the plain
-// vectors (ePRECONDITION from KtUVector) and change no count. Writing
-// through Begin() bypasses the counting.
+//   meshes[0] = other;                      // as Replace
+//   meshes[1] = meshes[0];                  // both hold a reference
+//
+// Copy construction, assignment and SetFrom share the objects (one more
+// reference each), they do not copy them. Insert of a range references each
+// inserted element. The writable operator[] returns a small element handle:
+// it reads as the stored T*, and assigning to it references the new object
+// before releasing the old one, so the count stays right; keep no T*& to an
+// element. Bad positions are reported as by the plain vectors
+// (ePRECONDITION from KtUVector) and change no count. Writing through
+// Begin() bypasses the counting.
 //
 //===----------------------------------------------------------------------===//
 #ifndef KTUTIL_KTUREFPTRVECTOR_H
@@ -24,6 +31,7 @@
 #include <ktutil/KtUPtrVectorHolder.h>
 #include <ktutil/KtUVector.h>
 
+#include <cstdint>
 #include <functional>
 
 /// Vector of T* holding a reference on each element. Not thread-safe: one
@@ -51,15 +59,54 @@ public:
         else
             m_vec.SetSize(count);
     }
+    /// What the writable operator[] returns: reads as the stored pointer;
+    /// assigning stores a new element as Replace does.
+    class Element {
+    public:
+        operator T*() const { return *m_slot; }
+        T* operator->() const { return *m_slot; }
+        T& operator*() const { return **m_slot; }
+        Element& operator=(T* object) {
+            Store(m_slot, object);
+            return *this;
+        }
+        Element& operator=(const Element& other) { return *this = static_cast<T*>(other); }
+
+    private:
+        friend class KtURefPtrVector;
+        explicit Element(T** slot) : m_slot(slot) {}
+        Element(const Element&) = default;
+        T** m_slot;
+    };
+
+    /// Unchecked, as for the plain vectors.
+    Element operator[](int index) { return Element(Begin() + index); }
+    T* operator[](int index) const { return m_vec[index]; }
+
     void PushBack(T* object) {
-        Ref(object);
+        int before = Size();
         m_vec.PushBack(object);
+        if (Size() != before) Ref(object);
     }
     T** Insert(T** position, T* object) {
         T** at = m_vec.Insert(position, object);
         if (at) Ref(object);
         return at;
     }
+    /// Inserts the elements of [first, last), one reference each.
+    void Insert(T** position, T* const* first, T* const* last) {
+        int before = Size();
+        // The offset, since inserting may move the storage.
+        auto offset = (reinterpret_cast<std::uintptr_t>(position) -
+                       reinterpret_cast<std::uintptr_t>(Begin())) /
+                      sizeof(T*);
+        m_vec.Insert(position, first, last);
+        int added = Size() - before;
+        for (int i = 0; i < added; ++i)
+            Ref(m_vec[static_cast<int>(offset) + i]);
+    }
+    /// Makes this vector hold the elements of other, as Copy.
+    void SetFrom(const KtUPtrVector<T>& other) { Copy(other); }
     void PopBack() {
         if (Empty()) {
             KtUVector::ReportBadArgument(u"KtURefPtrVector::PopBack: empty vector");
@@ -102,10 +149,7 @@ public:
             KtUVector::ReportBadArgument(u"KtURefPtrVector::Replace: position out of range");
             return;
         }
-        Ref(object);
-        T* old = *position;
-        *position = object;
-        Unref(old);
+        Store(position, object);
     }
     /// Makes this vector hold the elements of other, one reference each.
     void Copy(const KtUPtrVector<T>& other) {
@@ -130,6 +174,13 @@ public:
 
 private:
     using KtUPtrVectorHolder<T>::m_vec;
+    // References the new element before releasing the old: they may be one.
+    static void Store(T** slot, T* object) {
+        Ref(object);
+        T* old = *slot;
+        *slot = object;
+        Unref(old);
+    }
     static void Ref(T* object) {
         if (object) object->Ref();
     }

@@ -9,8 +9,10 @@ KtUSemaphore::KtUSemaphore() {
                        "KtUSemaphore::KtUSemaphore");
 }
 
+// A semaphore whose creation failed was reported then; there is nothing to
+// close.
 KtUSemaphore::~KtUSemaphore() {
-    if (!m_semaphore.Destroy())
+    if (m_semaphore.IsCreated() && !m_semaphore.Destroy())
         KtUError::Post(KtUSysError::eERROR, ktu::sys::LockComponent(), 11, this,
                        "KtUSemaphore::~KtUSemaphore");
 }

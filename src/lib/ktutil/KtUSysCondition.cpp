@@ -8,7 +8,7 @@
 using ktu::sys::Event;
 
 int KtUSysCondition::Create() {
-    if (m_event) return 0;
+    if (m_event || ktu::sys::CreationRefusedForTest()) return 0;
     auto* event = new (std::nothrow) Event(false, true);
     if (!event || !event->IsValid()) {
         delete event;

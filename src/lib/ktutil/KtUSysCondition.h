@@ -24,6 +24,8 @@ public:
     int Signal();
     /// Releases lock, waits for the signal, takes lock again.
     int Wait(KtUSysLock& lock);
+    /// Whether Create succeeded and Destroy has not been called since.
+    int IsCreated() const { return m_event != nullptr; }
 
     KTU_DECLARE_ALLOCATION_OPERATORS
 

@@ -1,12 +1,14 @@
 //===- KtUSysSemaphore.cpp - Operating-system counting semaphore ----------===//
 #include <ktutil/KtUSysSemaphore.h>
 
+#include "sys_event.h"
+
 #include <cerrno>
 #include <new>
 #include <semaphore.h>
 
 int KtUSysSemaphore::Create() {
-    if (m_handle) return 0;
+    if (m_handle || ktu::sys::CreationRefusedForTest()) return 0;
     auto* sem = new (std::nothrow) sem_t;
     if (!sem || sem_init(sem, 0, 0) != 0) {
         delete sem;

@@ -26,6 +26,8 @@ public:
     int Inc();
     /// Waits for a unit and takes it.
     int Dec();
+    /// Whether Create succeeded and Destroy has not been called since.
+    int IsCreated() const { return m_handle != nullptr; }
 
     KTU_DECLARE_ALLOCATION_OPERATORS
 

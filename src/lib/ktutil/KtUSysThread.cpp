@@ -1,4 +1,5 @@
 //===- KtUSysThread.cpp - Operating-system thread -------------------------===//
+#include <ktutil/KtUSysError.h>
 #include <ktutil/KtUSysThread.h>
 
 #include "sys_event.h"
@@ -6,6 +7,7 @@
 #include "sys_lock.h"
 
 #include <atomic>
+#include <cerrno>
 #include <ctime>
 #include <new>
 #include <pthread.h>
@@ -34,6 +36,25 @@ struct Start {
     }
 };
 
+// Raising a priority lowers the thread's nice value (1: by 5, 2: by 10,
+// 3: to -20), which needs CAP_SYS_NICE or a high enough RLIMIT_NICE. Without
+// them the thread runs at normal priority, and the process log says so once.
+bool RaisePriority(id_t tid, int priority) {
+    errno = 0;
+    int nice = getpriority(PRIO_PROCESS, tid);
+    if (nice == -1 && errno != 0) return false;
+    int target = priority == 3 ? -20 : nice - (priority == 2 ? 10 : 5);
+    if (target < -20) target = -20;
+    if (target >= nice || setpriority(PRIO_PROCESS, tid, target) == 0) return true;
+    if (errno != EPERM && errno != EACCES) return false;
+    static std::atomic<bool> s_logged{false};
+    if (!s_logged.exchange(true))
+        KtUSysError::LogUTF8String(
+            "KtUSysThread::SetPriority: no privilege to raise a thread's priority "
+            "(CAP_SYS_NICE or RLIMIT_NICE); threads run at normal priority\n");
+    return true;
+}
+
 bool ApplyPriority(int priority) {
     if (priority == -3) {
         sched_param param{};
@@ -46,7 +67,9 @@ bool ApplyPriority(int priority) {
         nice += priority == -2 ? 10 : 5;
         return setpriority(PRIO_PROCESS, static_cast<id_t>(tid), nice > 19 ? 19 : nice) == 0;
     }
-    return true; // 1..3: raising needs privileges; the thread runs at normal priority
+    if (priority > 0)
+        return RaisePriority(static_cast<id_t>(ktu::sys::CurrentThreadId()), priority);
+    return true;
 }
 
 void* ThreadMain(void* p) {

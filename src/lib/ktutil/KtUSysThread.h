@@ -4,10 +4,11 @@
 //   if (t.Create(Work, &job, 0)) t.WaitForCompletion();
 //
 // Priorities -3..3 (idle, lowest, below normal, normal, above normal,
-// highest, time critical) map onto what Linux allows without privileges:
-// -3 SCHED_IDLE, -2 and -1 a higher nice value (+10, +5); 1..3 keep the
-// normal priority, since raising it needs privileges. 0 starts the thread
-// as it is. Other values fail.
+// highest, time critical) map onto the thread's scheduling: -3 SCHED_IDLE,
+// -2 and -1 a higher nice value (+10, +5), 1 and 2 a lower one (-5, -10) and
+// 3 nice -20. Raising needs CAP_SYS_NICE or RLIMIT_NICE; without them the
+// thread runs at normal priority and the process log says so (once per
+// process). 0 starts the thread as it is. Other values fail.
 //
 // Thread safety: one owner creates and waits; the statics from any thread.
 //

@@ -70,4 +70,16 @@ bool Event::Wait(int timeout_ms) {
     return true;
 }
 
+static thread_local int t_refused_creations = 0;
+
+void RefuseCreationsForTest(int count) {
+    t_refused_creations = count;
+}
+
+bool CreationRefusedForTest() {
+    if (t_refused_creations <= 0) return false;
+    --t_refused_creations;
+    return true;
+}
+
 } // namespace ktu::sys

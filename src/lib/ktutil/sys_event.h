@@ -40,6 +40,13 @@ private:
 /// Adds ms milliseconds to the current CLOCK_MONOTONIC time.
 void DeadlineAfter(int ms, struct timespec* out);
 
+/// Test hook: the next count creations of a KtUSysCondition or
+/// KtUSysSemaphore on the calling thread fail as if the system had refused
+/// them, so that the failure paths can be exercised.
+void RefuseCreationsForTest(int count);
+/// Whether a creation on the calling thread is to fail (uses up one).
+bool CreationRefusedForTest();
+
 } // namespace ktu::sys
 
 #endif // KTUTIL_SYS_EVENT_H
