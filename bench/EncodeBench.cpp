@@ -14,7 +14,7 @@
 #include <ktutil/KtUEncode.h>
 #include <ktutil/KtUStringBuffer.h>
 
-#include "text_codec.h"
+#include "text/text_codec.h"
 
 #include <benchmark/benchmark.h>
 #include <openssl/crypto.h>

@@ -5,7 +5,7 @@
 // The id changes every iteration so that nothing is folded away.
 //
 //===----------------------------------------------------------------------===//
-#include "text_format.h"
+#include "text/text_format.h"
 
 #include <ktutil/KtUString.h>
 #include <ktutil/KtUStringBuffer.h>

@@ -11,7 +11,7 @@
 #include <ktutil/KtUStringBuffer.h>
 
 #include "fuzz_text.h"
-#include "text_codec.h"
+#include "text/text_codec.h"
 
 #include <vector>
 

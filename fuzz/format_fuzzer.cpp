@@ -11,7 +11,7 @@
 //   - the wide result is the widened narrow one when the text is comparable.
 //
 //===----------------------------------------------------------------------===//
-#include "text_format.h"
+#include "text/text_format.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -10,7 +10,7 @@
 #include <ktutil/KtUStringBuffer.h>
 
 #include "fuzz_text.h"
-#include "text_codec.h"
+#include "text/text_codec.h"
 
 #include <cctype>
 #include <vector>

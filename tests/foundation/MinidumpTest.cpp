@@ -1,5 +1,5 @@
 //===- MinidumpTest.cpp - Minidump writer and reader tests ----------------===//
-#include "sys_minidump.h"
+#include "platform/minidump.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 //===- RetainTest.cpp - Emptied pages and regions kept mapped for reuse ---===//
 #include "MemoryTestUtil.h"
-#include "mem_retain.h"
+#include "memory/mem_retain.h"
 
 #include <ktutil/KtURawArena.h>
 

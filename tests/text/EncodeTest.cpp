@@ -2,7 +2,7 @@
 #include <ktutil/KtUEncode.h>
 #include <ktutil/KtUStringBuffer.h>
 
-#include "text_codec.h"
+#include "text/text_codec.h"
 
 #include <gtest/gtest.h>
 

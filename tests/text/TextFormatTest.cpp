@@ -3,7 +3,7 @@
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 #pragma GCC diagnostic ignored "-Wformat-security"
 
-#include "text_format.h"
+#include "text/text_format.h"
 
 #include <gtest/gtest.h>
 

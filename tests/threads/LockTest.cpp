@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "sys_event.h"
+#include "platform/event.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,6 +1,0 @@
-//===- KtUInt32Vector.cpp - Vector of 32-bit integers ---------------------===//
-#include <ktutil/KtUInt32Vector.h>
-
-#include "vector_impl.h"
-
-template class KtUBasicVector<int>;
