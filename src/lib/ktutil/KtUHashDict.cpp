@@ -108,7 +108,7 @@ bool AddChunk(Table* t, unsigned int want) {
     chunk->next = t->chunks;
     chunk->bytes = bytes;
     t->chunks = chunk;
-    // Unused cells of the previous chunk are dropped: at most half a chunk.
+    // Called when the newest chunk is used up (or on a new table).
     t->fresh = reinterpret_cast<void**>(chunk + 1);
     t->fresh_left = static_cast<unsigned int>((bytes - sizeof(CellChunk)) / sizeof(void*));
     t->cells += t->fresh_left;
