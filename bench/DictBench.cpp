@@ -8,7 +8,10 @@
 // Pointer keys are the addresses of objects of mixed sizes allocated one
 // after another (the misses are objects allocated between them), entered in
 // allocation order. The "PtrEven" rows use evenly spaced addresses instead,
-// the best case for std::unordered_map's identity hash.
+// the best case for std::unordered_map's identity hash. The "PtrShuffled"
+// rows take addresses 32 bytes apart in one big allocation and enter them in
+// shuffled order (the misses are the addresses after them), as a host does
+// with the elements of an array it indexes out of order.
 // Names are <Phase><Keys>/<Implementation>; scripts/bench-containers prints
 // ratios.
 //
@@ -20,6 +23,7 @@
 #include <absl/container/flat_hash_map.h>
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -35,6 +39,8 @@ struct Data {
     std::vector<std::string> keys, misses;
     std::vector<void*> pointers, missing_pointers; // live objects
     std::vector<void*> even, missing_even;         // addresses only
+    std::vector<void*> shuffled, missing_shuffled; // in one block, shuffled
+    char* block;                                   // 2 * kKeys * 32 bytes, never touched
     std::vector<int> order;                        // lookup order, kLookups indices into the keys
     Data() {
         std::mt19937 rng(11);
@@ -47,6 +53,13 @@ struct Data {
             missing_even.push_back(
                 reinterpret_cast<void*>(uintptr_t(0x90000000) + uintptr_t(i) * 48));
         }
+        block = static_cast<char*>(std::malloc(size_t(2) * kKeys * 32));
+        for (int i = 0; i < kKeys; ++i) {
+            shuffled.push_back(block + size_t(i) * 32);
+            missing_shuffled.push_back(block + (size_t(kKeys) + size_t(i)) * 32);
+        }
+        std::shuffle(shuffled.begin(), shuffled.end(), rng);
+        std::shuffle(missing_shuffled.begin(), missing_shuffled.end(), rng);
         for (int i = 0; i < kLookups; ++i)
             order.push_back(static_cast<int>(rng() % kKeys));
     }
@@ -84,23 +97,27 @@ template <class Dict, class Keys> void Fill(Dict& dict, const Keys& keys) {
         dict.Put(keys[i], reinterpret_cast<void*>(i + 1));
 }
 
-enum KeySet { kText, kObjects, kEven };
+enum KeySet { kText, kObjects, kEven, kShuffled };
 
 template <KeySet Set> const auto& Present(const Data& d) {
     if constexpr (Set == kText)
         return d.keys;
     else if constexpr (Set == kObjects)
         return d.pointers;
-    else
+    else if constexpr (Set == kEven)
         return d.even;
+    else
+        return d.shuffled;
 }
 template <KeySet Set> const auto& Absent(const Data& d) {
     if constexpr (Set == kText)
         return d.misses;
     else if constexpr (Set == kObjects)
         return d.missing_pointers;
-    else
+    else if constexpr (Set == kEven)
         return d.missing_even;
+    else
+        return d.missing_shuffled;
 }
 
 template <class Dict, KeySet Set> void Insert(benchmark::State& state) {
@@ -163,6 +180,7 @@ using APtr = StdPtr<absl::flat_hash_map<void*, void*>>;
 KTU_DICT_BENCH_KEYS(Str, kText, KtUStr, UStr, AStr);
 KTU_DICT_BENCH_KEYS(Ptr, kObjects, KtUPtr, UPtr, APtr);
 KTU_DICT_BENCH_KEYS(PtrEven, kEven, KtUPtr, UPtr, APtr);
+KTU_DICT_BENCH_KEYS(PtrShuffled, kShuffled, KtUPtr, UPtr, APtr);
 
 } // namespace
 

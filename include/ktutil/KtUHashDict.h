@@ -13,10 +13,18 @@
 //
 // String keys hash as h = h * 5 + c and compare by content; a null key is
 // allowed and equals only another null key. The table is allocated with the
-// first element: an open-addressed array of slots {key, value} with a
+// first element: an open-addressed array of slots {key, value cell} with a
 // control byte per slot, probed sixteen at a time and kept at most 7/8
-// used. Iteration visits the slots in order, so the order is the same for
-// the same sequence of operations.
+// used. The value cells live apart, in chunks that never move, so the
+// reference from Enter and the pointer from Find stay valid until their key
+// is removed or the dictionary cleared, however many keys are entered
+// meanwhile:
+//
+//   void*& slot = cache.Enter(key);
+//   if (!slot) slot = Build();               // Build may enter more keys
+//
+// Iteration visits the slots in order, so the order is the same for the same
+// sequence of operations.
 //
 // Thread safety: none; a dictionary is used by one thread at a time.
 //
@@ -44,10 +52,18 @@ enum class KeyKind {
     eTempWideStr,  ///< const KtUWChar*: content; the caller keeps it alive
 };
 
-/// One slot of the table: the key and the value.
+/// One slot of the table: the key and where its value lives. Slots move
+/// when the table grows; the cells they point to do not.
 struct Slot {
     const void* key;
-    void* value;
+    void** cell;
+};
+
+/// A block of value cells; cells are handed out from the newest chunk and
+/// reused through a free list threaded through the free cells themselves.
+struct CellChunk {
+    CellChunk* next;
+    size_t bytes; ///< of the whole block, this header included
 };
 
 // The table and the lookup are visible here so that Find inlines into the
@@ -57,7 +73,8 @@ constexpr unsigned int kGroup = 16;
 constexpr uint8_t kEmpty = 0x80;
 constexpr uint8_t kDeleted = 0xFE;
 
-/// Slots plus one control byte each: empty, deleted, or 7 bits of the hash.
+/// Slots plus one control byte each: empty, deleted, or 7 bits of the hash;
+/// and the value cells, which outlive any one set of slot arrays.
 struct Table {
     uint8_t* ctrl; ///< capacity + kGroup - 1 bytes: the tail mirrors the head
     Slot* slots;
@@ -65,6 +82,11 @@ struct Table {
     unsigned int capacity; ///< a power of two, at least kGroup
     unsigned int count;
     unsigned int deleted;
+    void** free_cells;       ///< removed keys' cells, each holding the next
+    void** fresh;            ///< the newest chunk's first unused cell
+    unsigned int fresh_left; ///< unused cells from there on
+    unsigned int cells;      ///< cells in all chunks
+    CellChunk* chunks;
 
     unsigned int Mask() const { return capacity - 1; }
     void SetCtrl(unsigned int i, uint8_t c) {
@@ -186,8 +208,8 @@ public:
     KtUHashDictIt() = default;
     bool IsValid() const { return m_slot != nullptr; }
     K GetKey() const { return static_cast<K>(const_cast<void*>(m_slot->key)); }
-    void* GetValue() const { return m_slot->value; }
-    void*& EditValue() const { return m_slot->value; }
+    void* GetValue() const { return *m_slot->cell; }
+    void*& EditValue() const { return *m_slot->cell; }
     void Next();
     void Swap(KtUHashDictIt& other) noexcept {
         KtUHashDictIt t = *this;
@@ -221,18 +243,19 @@ public:
     int Size() const;
     /// Inserts key (1) or replaces the value of the key present (0).
     int Enter(K key, void* value);
-    /// The key's value slot, inserted with a null value when absent.
+    /// The key's value slot, inserted with a null value when absent. The slot
+    /// stays where it is until the key is removed or the dictionary cleared.
     void*& Enter(K key);
     /// 1 and the value when present, else 0.
     int Find(K key, void** value) const {
         ktu::dict::Slot* slot = FindSlot(key);
-        if (slot && value) *value = slot->value;
+        if (slot && value) *value = *slot->cell;
         return slot != nullptr;
     }
     /// The key's value slot, or null.
     void** Find(K key) {
         ktu::dict::Slot* slot = FindSlot(key);
-        return slot ? &slot->value : nullptr;
+        return slot ? slot->cell : nullptr;
     }
     /// 1 when the key was present and is now removed.
     int Remove(K key);

@@ -9,17 +9,27 @@
 // hash is the key's (the pointer, or the library's fixed h * 5 + c over the
 // text), mixed so that every bit counts.
 //
+// Values do not live in the slots but in cells of their own, carved from
+// chunks that belong to the table and never move: hosts hold the reference
+// from Enter while they enter more keys. Growing rebuilds only the slot
+// arrays. Cells are handed out in order from the newest chunk, which keeps
+// the values of keys entered together close in memory; a removed key's cell
+// goes on a free list for the next insert.
+//
 //===----------------------------------------------------------------------===//
 #include <ktutil/KtUHashDict.h>
 #include <ktutil/KtUString.h>
 #include <ktutil/KtUWideString.h>
 
+#include "memory/mem_switches.h"
 #include "platform/vm.h"
 #include "text/text_ops.h"
 
+#include <algorithm>
 #include <cstring>
 #include <type_traits>
 
+using ktu::dict::CellChunk;
 using ktu::dict::KeyKind;
 using ktu::dict::Slot;
 
@@ -79,16 +89,79 @@ size_t CtrlBytes(size_t capacity) {
     return capacity + kGroup - 1;
 }
 
-void FreeTable(Table* t) {
+// --- Value cells ---------------------------------------------------------------
+
+// Chunks double with the table's cell count, from 16 cells up to a megabyte,
+// so a small dictionary costs one small block and a big one a block per
+// 131,000 keys or so.
+constexpr unsigned int kFirstChunkCells = 16;
+constexpr size_t kMaxChunkBytes = kRegionArray;
+
+// Adds a chunk of at least `want` cells (more when the table is big); false
+// when no memory can be had.
+bool AddChunk(Table* t, unsigned int want) {
+    size_t cells = std::max<size_t>({want, t->cells, kFirstChunkCells});
+    size_t bytes = sizeof(CellChunk) + cells * sizeof(void*);
+    bytes = std::min(bytes, std::max(kMaxChunkBytes, sizeof(CellChunk) + want * sizeof(void*)));
+    auto* chunk = static_cast<CellChunk*>(AllocArray(bytes));
+    if (!chunk) return false;
+    chunk->next = t->chunks;
+    chunk->bytes = bytes;
+    t->chunks = chunk;
+    // Called when the newest chunk is used up (or on a new table).
+    t->fresh = reinterpret_cast<void**>(chunk + 1);
+    t->fresh_left = static_cast<unsigned int>((bytes - sizeof(CellChunk)) / sizeof(void*));
+    t->cells += t->fresh_left;
+    return true;
+}
+
+// A cell for a new key, holding null; null when no memory can be had.
+void** NewCell(Table* t) {
+    void** cell = t->free_cells;
+    if (cell) {
+        ktu::mem::Unpoison(cell, sizeof(void*));
+        t->free_cells = static_cast<void**>(*cell);
+    } else {
+        if (!t->fresh_left && !AddChunk(t, kFirstChunkCells)) return nullptr;
+        cell = t->fresh++;
+        --t->fresh_left;
+    }
+    *cell = nullptr;
+    return cell;
+}
+
+// Puts a removed key's cell on the free list; the address sanitizer then
+// reports writes through a reference kept past the removal.
+void FreeCell(Table* t, void** cell) {
+    *cell = t->free_cells;
+    t->free_cells = cell;
+    ktu::mem::Poison(cell, sizeof(void*));
+}
+
+void FreeChunks(Table* t) {
+    for (CellChunk* c = t->chunks; c;) {
+        CellChunk* next = c->next;
+        ktu::mem::Unpoison(c, c->bytes);
+        FreeArray(c, c->bytes);
+        c = next;
+    }
+    t->chunks = nullptr;
+}
+
+// --- Slot arrays -----------------------------------------------------------------
+
+void FreeArrays(Table* t) {
     FreeArray(t->ctrl, CtrlBytes(t->capacity));
     FreeArray(t->slots, size_t(t->capacity) * sizeof(Slot));
     FreeArray(t->hashes, size_t(t->capacity) * sizeof(uint32_t));
-    KtUMemory::Dealloc(t, sizeof(Table), KtUMemory::eALIGN8);
+    t->ctrl = nullptr;
+    t->slots = nullptr;
+    t->hashes = nullptr;
 }
 
-Table* NewTable(unsigned int capacity, bool with_hashes) {
-    auto* t = static_cast<Table*>(KtUMemory::AllocEx(sizeof(Table), KtUMemory::eALIGN8, 0));
-    if (!t) return nullptr;
+// Empty slot arrays of the given capacity; false (and t unchanged but for
+// null arrays) when memory ran out.
+bool NewArrays(Table* t, unsigned int capacity, bool with_hashes) {
     t->capacity = capacity;
     t->count = 0;
     t->deleted = 0;
@@ -98,15 +171,28 @@ Table* NewTable(unsigned int capacity, bool with_hashes) {
                     ? static_cast<uint32_t*>(AllocArray(size_t(capacity) * sizeof(uint32_t)))
                     : nullptr;
     if (!t->ctrl || !t->slots || (with_hashes && !t->hashes)) {
-        FreeTable(t);
-        return nullptr;
+        FreeArrays(t);
+        return false;
     }
     std::memset(t->ctrl, kEmpty, CtrlBytes(capacity));
-    return t;
+    return true;
+}
+
+void FreeTable(Table* t) {
+    FreeArrays(t);
+    FreeChunks(t);
+    KtUMemory::Dealloc(t, sizeof(Table), KtUMemory::eALIGN8);
 }
 
 template <KeyKind Kind> Table* NewTable(unsigned int capacity) {
-    return NewTable(capacity, Kind != KeyKind::ePointer);
+    auto* t = static_cast<Table*>(KtUMemory::AllocEx(sizeof(Table), KtUMemory::eALIGN8, 0));
+    if (!t) return nullptr;
+    std::memset(static_cast<void*>(t), 0, sizeof(Table));
+    if (!NewArrays(t, capacity, Kind != KeyKind::ePointer)) {
+        FreeTable(t);
+        return nullptr;
+    }
+    return t;
 }
 
 bool IsFull(const Table* t, unsigned int i) {
@@ -115,8 +201,9 @@ bool IsFull(const Table* t, unsigned int i) {
 
 template <KeyKind Kind> void DeleteTable(Table* t) {
     if (!t) return;
-    for (unsigned int i = 0; i < t->capacity; ++i)
-        if (IsFull(t, i)) Store<Kind>::Free(t->slots[i].key);
+    if (Store<Kind>::kOwned)
+        for (unsigned int i = 0; i < t->capacity; ++i)
+            if (IsFull(t, i)) Store<Kind>::Free(t->slots[i].key);
     FreeTable(t);
 }
 
@@ -135,18 +222,27 @@ Slot* Place(Table* t, const Slot& slot, unsigned int hash) {
     return &t->slots[index];
 }
 
-// Rebuilds into a table of the given capacity, dropping deleted marks. Slots
-// are re-placed in index order, text keys from their stored hashes and
-// pointer keys from a recomputed one (no key memory is read), so the result
-// depends only on the table's contents and history.
-template <KeyKind Kind> Table* Rebuild(Table* t, unsigned int capacity) {
-    Table* n = NewTable<Kind>(capacity);
-    if (!n) return nullptr;
-    for (unsigned int i = 0; i < t->capacity; ++i)
-        if (IsFull(t, i))
-            Place(n, t->slots[i], t->hashes ? t->hashes[i] : Keys<Kind>::Hash(t->slots[i].key));
-    FreeTable(t);
-    return n;
+// Rebuilds the slot arrays at the given capacity, dropping deleted marks;
+// the cells stay. Slots are re-placed in index order, text keys from their
+// stored hashes and pointer keys from a recomputed one (no key memory is
+// read), so the result depends only on the table's contents and history.
+// False, with the table as it was, when memory ran out.
+template <KeyKind Kind> bool Rebuild(Table* t, unsigned int capacity) {
+    Table old = *t;
+    if (!NewArrays(t, capacity, old.hashes != nullptr)) {
+        t->ctrl = old.ctrl;
+        t->slots = old.slots;
+        t->hashes = old.hashes;
+        t->capacity = old.capacity;
+        t->count = old.count;
+        t->deleted = old.deleted;
+        return false;
+    }
+    for (unsigned int i = 0; i < old.capacity; ++i)
+        if (IsFull(&old, i))
+            Place(t, old.slots[i], old.hashes ? old.hashes[i] : Keys<Kind>::Hash(old.slots[i].key));
+    FreeArrays(&old);
+    return true;
 }
 
 } // namespace
@@ -164,12 +260,20 @@ KtUHashDict<Kind, K>& KtUHashDict<Kind, K>::operator=(const KtUHashDict& other) 
     const Table* o = other.m_table;
     if (!o || o->count == 0) return *this;
     Table* copy = NewTable<Kind>(o->capacity);
+    if (copy && !AddChunk(copy, o->count)) { // one chunk for every value
+        FreeTable(copy);
+        copy = nullptr;
+    }
     if (!copy) return *this;
     // The same positions: the copy iterates in the same order.
     std::memcpy(copy->ctrl, o->ctrl, o->capacity + kGroup - 1);
-    for (unsigned int i = 0; i < o->capacity; ++i)
-        if (IsFull(o, i))
-            copy->slots[i] = Slot{Store<Kind>::Copy(o->slots[i].key), o->slots[i].value};
+    for (unsigned int i = 0; i < o->capacity; ++i) {
+        if (IsFull(o, i)) {
+            void** cell = NewCell(copy);
+            *cell = *o->slots[i].cell;
+            copy->slots[i] = Slot{Store<Kind>::Copy(o->slots[i].key), cell};
+        }
+    }
     if (o->hashes) std::memcpy(copy->hashes, o->hashes, o->capacity * sizeof(uint32_t));
     copy->count = o->count;
     copy->deleted = o->deleted;
@@ -189,18 +293,24 @@ template <KeyKind Kind, class K> void*& KtUHashDict<Kind, K>::Enter(K key) {
     static void* s_failed; // the slot handed out when memory ran out
     if (!m_table && !(m_table = NewTable<Kind>(kGroup))) return s_failed = nullptr, s_failed;
     unsigned int hash = Keys<Kind>::Hash(key);
-    if (Slot* slot = Lookup<Kind>(m_table, key, hash)) return slot->value;
+    Table* t = m_table;
+    if (Slot* slot = Lookup<Kind>(t, key, hash)) return *slot->cell;
     // At most 7/8 of the slots in use or deleted; rebuilding drops deleted
     // marks and doubles when more than half the slots hold keys.
-    Table* t = m_table;
     if ((t->count + t->deleted + 1) * 8 > t->capacity * 7) {
         unsigned int capacity = (t->count + 1) * 2 > t->capacity ? t->capacity * 2 : t->capacity;
-        if (Table* rebuilt = Rebuild<Kind>(t, capacity))
-            m_table = rebuilt;
-        else if (t->count + t->deleted + 1 >= t->capacity)
+        if (!Rebuild<Kind>(t, capacity) && t->count + t->deleted + 1 >= t->capacity)
             return s_failed = nullptr, s_failed;
     }
-    return Place(m_table, Slot{Store<Kind>::Copy(key), nullptr}, hash)->value;
+    void** cell = NewCell(t);
+    if (!cell) return s_failed = nullptr, s_failed;
+    const void* copy = Store<Kind>::Copy(key);
+    if (key && !copy) { // an owned copy could not be made
+        FreeCell(t, cell);
+        return s_failed = nullptr, s_failed;
+    }
+    Place(t, Slot{copy, cell}, hash);
+    return *cell;
 }
 
 template <KeyKind Kind, class K> int KtUHashDict<Kind, K>::Enter(K key, void* value) {
@@ -213,7 +323,8 @@ template <KeyKind Kind, class K> void* KtUHashDict<Kind, K>::FindAndRemove(K key
     if (!m_table) return nullptr;
     Slot* slot = Lookup<Kind>(m_table, key, Keys<Kind>::Hash(key));
     if (!slot) return nullptr;
-    void* value = slot->value;
+    void* value = *slot->cell;
+    FreeCell(m_table, slot->cell);
     Store<Kind>::Free(slot->key);
     m_table->SetCtrl(static_cast<unsigned int>(slot - m_table->slots), kDeleted);
     *slot = Slot{nullptr, nullptr};

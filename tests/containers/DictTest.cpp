@@ -12,9 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 namespace {
@@ -130,6 +132,154 @@ TEST_F(DictTest, LargeTablesGrowCopyAndFreeTheirRegions) {
         ASSERT_EQ(V(i), v);
     }
     EXPECT_EQ(0, copy.Find("part/-1", &v));
+}
+
+// Hosts keep the reference from Enter while they build the value, and the
+// build may enter more keys: value slots must not move when the table grows
+// or is rebuilt, whatever the key kind.
+template <class Dict, class K> void ExpectSlotsStayPut(const std::vector<K>& keys) {
+    SCOPED_TRACE(typeid(Dict).name());
+    Dict d;
+    void*& held = d.Enter(keys[0]);
+    d.Enter(keys[1], V(1));
+    void** found = d.Find(keys[1]);
+    ASSERT_NE(nullptr, found);
+    for (size_t i = 2; i < keys.size(); ++i) // several doublings
+        d.Enter(keys[i], V(int(i)));
+    held = V(-1);
+    *found = V(-2);
+    void* v = nullptr;
+    EXPECT_EQ(1, d.Find(keys[0], &v));
+    EXPECT_EQ(V(-1), v);
+    EXPECT_EQ(found, d.Find(keys[1]));
+    EXPECT_EQ(V(-2), *found);
+    // Removals leave deleted marks; re-entering rebuilds without doubling.
+    for (int round = 0; round < 3; ++round) {
+        for (size_t i = 2; i < keys.size(); i += 2)
+            ASSERT_EQ(1, d.Remove(keys[i]));
+        for (size_t i = 2; i < keys.size(); i += 2)
+            ASSERT_EQ(1, d.Enter(keys[i], V(int(i))));
+    }
+    held = V(-3);
+    EXPECT_EQ(V(-3), *d.Find(keys[0]));
+    EXPECT_EQ(found, d.Find(keys[1]));
+    for (size_t i = 2; i < keys.size(); i += 97)
+        EXPECT_EQ(V(int(i)), *d.Find(keys[i]));
+}
+
+TEST_F(DictTest, ValueSlotsStayPutWhileTheTableGrows) {
+    const int n = 3000;
+    std::vector<std::string> texts;
+    std::vector<std::u16string> wides;
+    for (int i = 0; i < n; ++i) {
+        texts.push_back("key/" + std::to_string(i));
+        wides.push_back(u"key/" + std::u16string(texts.back().begin() + 4, texts.back().end()));
+    }
+    std::vector<void*> pointers;
+    std::vector<const char*> narrow;
+    std::vector<const KtUWChar*> wide;
+    for (int i = 0; i < n; ++i) {
+        pointers.push_back(reinterpret_cast<void*>(uintptr_t(i + 1) * 32));
+        narrow.push_back(texts[i].c_str());
+        wide.push_back(wides[i].c_str());
+    }
+    ExpectSlotsStayPut<KtUVoidPtrDict>(pointers);
+    ExpectSlotsStayPut<KtUStrVoidPtrDict>(narrow);
+    ExpectSlotsStayPut<KtUTempStrVoidPtrDict>(narrow);
+    ExpectSlotsStayPut<KtUWideStrVoidPtrDict>(wide);
+    ExpectSlotsStayPut<KtUWideTempStrVoidPtrDict>(wide);
+}
+
+// The caching pattern: the value is built after its slot is taken, and the
+// build fills the same dictionary.
+TEST_F(DictTest, ValueBuiltIntoItsSlotWhileTheBuildEntersKeys) {
+    KtUStrVoidPtrDict d;
+    auto build = [&d] {
+        for (int i = 0; i < 2000; ++i)
+            d.Enter(("part/" + std::to_string(i)).c_str(), V(i));
+        return V(77);
+    };
+    void*& slot = d.Enter("assembly");
+    if (!slot) slot = build();
+    void* v = nullptr;
+    EXPECT_EQ(1, d.Find("assembly", &v));
+    EXPECT_EQ(V(77), v);
+    EXPECT_EQ(2001, d.Size());
+}
+
+// Owned key copies are counted by the memory manager's size class: texts of
+// 300 units fill a class nothing else here uses.
+unsigned BlocksOfClass(unsigned bytes) {
+    unsigned s = KtUMemory::GetHistogramFirstSize();
+    while (s && s < bytes)
+        s = KtUMemory::GetHistogramNextSize(s);
+    return KtUMemory::GetHistogramNumBlocks(s);
+}
+
+template <class Dict, class C> void ExpectEachKeyFreedOnce() {
+    SCOPED_TRACE(typeid(Dict).name());
+    const unsigned bytes = 301 * sizeof(C);
+    auto key = [](int i) {
+        std::basic_string<C> k(300, C('k'));
+        k[0] = C('a' + i);
+        return k;
+    };
+    unsigned base = BlocksOfClass(bytes);
+    {
+        Dict d;
+        for (int i = 0; i < 4; ++i)
+            d.Enter(key(i).c_str(), V(i));
+        EXPECT_EQ(base + 4, BlocksOfClass(bytes));
+        EXPECT_EQ(0, d.Enter(key(0).c_str(), V(9))); // replaced: still one copy
+        EXPECT_EQ(base + 4, BlocksOfClass(bytes));
+        EXPECT_EQ(1, d.Remove(key(1).c_str()));
+        EXPECT_EQ(base + 3, BlocksOfClass(bytes));
+        EXPECT_EQ(V(2), d.FindAndRemove(key(2).c_str()));
+        EXPECT_EQ(base + 2, BlocksOfClass(bytes));
+        d.RemoveAll();
+        EXPECT_EQ(base, BlocksOfClass(bytes));
+        d.Enter(key(5).c_str(), V(5));
+        d.Enter(key(6).c_str(), V(6));
+        Dict copy(d); // its own copies
+        EXPECT_EQ(base + 4, BlocksOfClass(bytes));
+    }
+    EXPECT_EQ(base, BlocksOfClass(bytes)); // destruction, once each
+}
+
+// Borrowed keys allocated by the caller on the memory manager: a temporary
+// dictionary must neither copy nor free them.
+template <class Dict, class C> void ExpectKeysNeverFreed() {
+    SCOPED_TRACE(typeid(Dict).name());
+    const unsigned bytes = 301 * sizeof(C);
+    unsigned base = BlocksOfClass(bytes);
+    std::vector<C*> keys;
+    for (int i = 0; i < 4; ++i) {
+        C* k = static_cast<C*>(KtUMemory::Alloc(bytes, KtUMemory::eALIGN1));
+        std::fill(k, k + 300, C('a' + i));
+        k[300] = 0;
+        keys.push_back(k);
+    }
+    {
+        Dict d;
+        for (C* k : keys)
+            d.Enter(k, nullptr);
+        d.Enter(keys[0], V(1));
+        d.Remove(keys[1]);
+        d.FindAndRemove(keys[2]);
+        Dict copy(d);
+        d.RemoveAll();
+        EXPECT_EQ(base + 4, BlocksOfClass(bytes));
+    }
+    EXPECT_EQ(base + 4, BlocksOfClass(bytes));
+    for (C* k : keys)
+        KtUMemory::Dealloc(k, bytes, KtUMemory::eALIGN1);
+}
+
+TEST_F(DictTest, OwnedKeysFreedExactlyOnceBorrowedKeysNever) {
+    ExpectEachKeyFreedOnce<KtUStrVoidPtrDict, char>();
+    ExpectEachKeyFreedOnce<KtUWideStrVoidPtrDict, KtUWChar>();
+    ExpectKeysNeverFreed<KtUTempStrVoidPtrDict, char>();
+    ExpectKeysNeverFreed<KtUWideTempStrVoidPtrDict, KtUWChar>();
 }
 
 TEST_F(DictTest, CopiesAreDeepAndEditValueWritesThrough) {
