@@ -1,6 +1,6 @@
 # Warning flags shared by every ktutil target.
 function(ktu_set_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Wnon-virtual-dtor)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wnon-virtual-dtor -Wundef)
   if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     target_compile_options(${target} PRIVATE -Wshadow=local)
   endif()

@@ -31,6 +31,30 @@
 
 #define KTU_API __attribute__((visibility("default")))
 
+// KTU_HAS_ASAN / KTU_HAS_TSAN: 1 when this translation unit is compiled with
+// AddressSanitizer / ThreadSanitizer, from the compiler's own feature tests,
+// so a host and the library agree whenever they are built the same way.
+#if defined(__SANITIZE_ADDRESS__)
+#define KTU_HAS_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KTU_HAS_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_THREAD__)
+#define KTU_HAS_TSAN 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define KTU_HAS_TSAN 1
+#endif
+#endif
+#ifndef KTU_HAS_ASAN
+#define KTU_HAS_ASAN 0
+#endif
+#ifndef KTU_HAS_TSAN
+#define KTU_HAS_TSAN 0
+#endif
+
 #define KTU_PRINTF(format_index, first_arg) \
     __attribute__((format(printf, format_index, first_arg)))
 #define KTU_BEGIN_UNCHECKED_FORMAT                                                                 \

@@ -41,7 +41,7 @@ public:
 
     /// A block of GetAlignedSize() bytes, or null when no page can be had.
     void* Alloc() {
-#if !defined(KTU_ASAN)
+#if !KTU_HAS_ASAN
         if (!ktu::mem::g_switches) {
             if (void* block = m_free) {
                 m_free = *static_cast<void**>(block);
@@ -61,7 +61,7 @@ public:
     }
     /// Returns a block to the free list; its page stays in use.
     void Dealloc(void* block) {
-#if !defined(KTU_ASAN)
+#if !KTU_HAS_ASAN
         if (!ktu::mem::g_switches) {
             *static_cast<void**>(block) = m_free;
             m_free = block;

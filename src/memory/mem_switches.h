@@ -4,7 +4,7 @@
 
 #include <ktutil/KtUDefs.h>
 
-#if defined(KTU_ASAN)
+#if KTU_HAS_ASAN
 #include <sanitizer/asan_interface.h>
 #endif
 
@@ -47,7 +47,7 @@ constexpr unsigned char kFreeByte = 0xDD;
 bool CheckBytes(const void* block, unsigned from, unsigned to, unsigned char expected);
 
 /// ASan poisoning of free arena blocks (no-ops in other builds).
-#if defined(KTU_ASAN)
+#if KTU_HAS_ASAN
 inline void Poison(void* p, unsigned long size) {
     __asan_poison_memory_region(p, size);
 }

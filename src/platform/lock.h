@@ -14,6 +14,8 @@
 #ifndef KTUTIL_SYS_LOCK_H
 #define KTUTIL_SYS_LOCK_H
 
+#include <ktutil/KtUDefs.h>
+
 #include <atomic>
 #include <cstdint>
 #include <sys/single_threaded.h>
@@ -26,7 +28,7 @@ uint32_t CurrentThreadId();
 /// True while the process has only ever had one thread. Inline: it sits on
 /// the memory manager's allocation fast path.
 inline bool IsSingleThreaded() {
-#if defined(KTU_TSAN)
+#if KTU_HAS_TSAN
     // TSan must see every lock to model happens-before correctly.
     return false;
 #else

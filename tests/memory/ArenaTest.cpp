@@ -141,7 +141,7 @@ TEST_F(ArenaTest, CheckReportsForeignBlocksAndBrokenPatterns) {
     ASSERT_EQ(p, q);
     void* keep = a.Alloc();
     a.Dealloc(q);
-#if !defined(KTU_ASAN)
+#if !KTU_HAS_ASAN
     q[9] = 0x11;
     EXPECT_EQ(q, a.Alloc());
     std::snprintf(expected, sizeof(expected),

@@ -419,7 +419,7 @@ TEST(MemoryDeathTest, BadSizeIsFatal) {
         "");
 }
 
-#if defined(KTU_ASAN)
+#if KTU_HAS_ASAN
 TEST(MemoryDeathTest, UseAfterFreeInsideAnArenaIsCaught) {
     EXPECT_DEATH(
         {
@@ -432,7 +432,7 @@ TEST(MemoryDeathTest, UseAfterFreeInsideAnArenaIsCaught) {
 }
 #endif
 
-#if !defined(KTU_ASAN) && !defined(KTU_TSAN)
+#if !KTU_HAS_ASAN && !KTU_HAS_TSAN
 int g_handler_calls;
 int RetryTwice(unsigned, int try_only) {
     ++g_handler_calls;

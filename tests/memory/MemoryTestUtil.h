@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#if defined(KTU_ASAN)
+#if KTU_HAS_ASAN
 #include <sanitizer/asan_interface.h>
 #endif
 
@@ -32,7 +32,7 @@ inline int CapturePost(KtUSysError::Severity severity, KtUComponent*, int, void*
 
 /// Reads memory the arena may have poisoned (free blocks) in the ASan build.
 inline uint8_t PeekByte(const void* p) {
-#if defined(KTU_ASAN)
+#if KTU_HAS_ASAN
     __asan_unpoison_memory_region(const_cast<void*>(p), 1);
 #endif
     return *static_cast<const volatile uint8_t*>(p);

@@ -153,7 +153,7 @@ unsigned long VmSizeBytes() {
 }
 
 TEST(PoolDeathTest, ArenaRetriesWhileTheNewHandlerFreesMemory) {
-#if defined(KTU_ASAN) || defined(KTU_TSAN)
+#if KTU_HAS_ASAN || KTU_HAS_TSAN
     GTEST_SKIP() << "an address-space limit breaks the sanitizer runtimes";
 #endif
     EXPECT_EXIT(RunArenaRetryChild(), ::testing::ExitedWithCode(0), "");

@@ -54,7 +54,7 @@ TEST_F(RetainTest, EmptiedPageIsReusedInPlace) {
     EXPECT_EQ(1u, arena.GetCommittedPages()); // logically decommitted...
     EXPECT_EQ(4096u, KtUMemory::GetRetainedMemory());
     EXPECT_TRUE(Resident(p)); // ...physically kept, and poisoned under ASan
-#if defined(KTU_ASAN)
+#if KTU_HAS_ASAN
     EXPECT_TRUE(__asan_address_is_poisoned(p));
 #endif
     EXPECT_EQ(0u, KtUMemory::GetArenaMemoryAllocated());
