@@ -36,12 +36,17 @@
 
 /// Vector of T* owning its objects. Not thread-safe: one thread at a time
 /// per vector.
-template <typename T> class KtUOwnPtrVector : public KtUPtrVectorHolder<T> {
+template <typename T> class KtUOwnPtrVector : public KtUPtrVectorHolder<T, KtUOwnPtrVector<T>> {
+    using Holder = KtUPtrVectorHolder<T, KtUOwnPtrVector<T>>;
+    friend Holder;
+
 public:
-    using KtUPtrVectorHolder<T>::Begin;
-    using KtUPtrVectorHolder<T>::End;
-    using KtUPtrVectorHolder<T>::Size;
-    using KtUPtrVectorHolder<T>::Empty;
+    using Holder::operator[];
+    using Holder::Begin;
+    using Holder::Empty;
+    using Holder::End;
+    using Holder::SetSize;
+    using Holder::Size;
     KtUOwnPtrVector() = default;
     KtUOwnPtrVector(const KtUOwnPtrVector& other) { CopyFrom(other.Begin(), other.End()); }
     KtUOwnPtrVector& operator=(const KtUOwnPtrVector& other) {
@@ -51,38 +56,6 @@ public:
     ~KtUOwnPtrVector() { Clear(); }
 
     void Reserve(int count) { m_vec.Reserve(count); }
-    /// Shrinking deletes the removed objects; growing appends nulls.
-    void SetSize(int count) {
-        if (count >= 0 && count < Size())
-            Erase(Begin() + count, End());
-        else
-            m_vec.SetSize(count);
-    }
-
-    /// What the writable operator[] returns: reads as the stored pointer;
-    /// assigning a pointer deletes the old object and takes the new one.
-    class Element {
-    public:
-        operator T*() const { return *m_slot; }
-        T* operator->() const { return *m_slot; }
-        T& operator*() const { return **m_slot; }
-        Element& operator=(T* object) {
-            Store(m_slot, object);
-            return *this;
-        }
-        // Would leave one object owned twice; store a copy or Remove first.
-        Element& operator=(const Element&) = delete;
-
-    private:
-        friend class KtUOwnPtrVector;
-        explicit Element(T** slot) : m_slot(slot) {}
-        Element(const Element&) = default;
-        T** m_slot;
-    };
-
-    /// Unchecked, as for the plain vectors.
-    Element operator[](int index) { return Element(Begin() + index); }
-    T* operator[](int index) const { return m_vec[index]; }
 
     void PushBackOwn(T* object) { m_vec.PushBack(object); }
     T** InsertOwn(T** position, T* object) { return m_vec.Insert(position, object); }
@@ -221,7 +194,8 @@ public:
     KTU_DECLARE_ALLOCATION_OPERATORS
 
 private:
-    using KtUPtrVectorHolder<T>::m_vec;
+    static constexpr bool kSharesElements = false;
+    using Holder::m_vec;
     static void Store(T** slot, T* object) {
         T* old = *slot;
         *slot = object;

@@ -37,12 +37,17 @@
 /// Vector of T* holding a reference on each element. Not thread-safe: one
 /// thread at a time per vector (the counts of T are not touched atomically
 /// unless T makes them so).
-template <typename T> class KtURefPtrVector : public KtUPtrVectorHolder<T> {
+template <typename T> class KtURefPtrVector : public KtUPtrVectorHolder<T, KtURefPtrVector<T>> {
+    using Holder = KtUPtrVectorHolder<T, KtURefPtrVector<T>>;
+    friend Holder;
+
 public:
-    using KtUPtrVectorHolder<T>::Begin;
-    using KtUPtrVectorHolder<T>::End;
-    using KtUPtrVectorHolder<T>::Size;
-    using KtUPtrVectorHolder<T>::Empty;
+    using Holder::operator[];
+    using Holder::Begin;
+    using Holder::Empty;
+    using Holder::End;
+    using Holder::SetSize;
+    using Holder::Size;
     KtURefPtrVector() = default;
     KtURefPtrVector(const KtURefPtrVector& other) { Copy(other.m_vec); }
     KtURefPtrVector& operator=(const KtURefPtrVector& other) {
@@ -52,36 +57,6 @@ public:
     ~KtURefPtrVector() { Clear(); }
 
     void Reserve(int count) { m_vec.Reserve(count); }
-    /// Shrinking releases the removed elements; growing appends nulls.
-    void SetSize(int count) {
-        if (count >= 0 && count < Size())
-            Erase(Begin() + count, End());
-        else
-            m_vec.SetSize(count);
-    }
-    /// What the writable operator[] returns: reads as the stored pointer;
-    /// assigning stores a new element as Replace does.
-    class Element {
-    public:
-        operator T*() const { return *m_slot; }
-        T* operator->() const { return *m_slot; }
-        T& operator*() const { return **m_slot; }
-        Element& operator=(T* object) {
-            Store(m_slot, object);
-            return *this;
-        }
-        Element& operator=(const Element& other) { return *this = static_cast<T*>(other); }
-
-    private:
-        friend class KtURefPtrVector;
-        explicit Element(T** slot) : m_slot(slot) {}
-        Element(const Element&) = default;
-        T** m_slot;
-    };
-
-    /// Unchecked, as for the plain vectors.
-    Element operator[](int index) { return Element(Begin() + index); }
-    T* operator[](int index) const { return m_vec[index]; }
 
     void PushBack(T* object) {
         int before = Size();
@@ -173,7 +148,8 @@ public:
     KTU_DECLARE_ALLOCATION_OPERATORS
 
 private:
-    using KtUPtrVectorHolder<T>::m_vec;
+    static constexpr bool kSharesElements = true;
+    using Holder::m_vec;
     // References the new element before releasing the old: they may be one.
     static void Store(T** slot, T* object) {
         Ref(object);
