@@ -1,9 +1,11 @@
 //===- ConversionBench.cpp - UTF-8 <-> UTF-16 against ICU and iconv -------===//
 //
-// 64 MiB of ASCII and of mixed Latin/Greek/CJK text, converted in both
-// directions by the string classes, ICU and glibc's iconv in one run.
-// Benchmark names are <Direction>/<Input>/<Implementation>; scripts/bench-text
-// turns them into ratios.
+// Five inputs, converted in both directions by the string classes, ICU and
+// glibc's iconv in one run: ASCII, a random mix of Latin-1, Greek and CJK
+// words, and three real texts (French with accents, Greek, Japanese; from
+// bench/data, repeated to the input size). Benchmark names are
+// <Direction>/<Input>/<Implementation>; scripts/bench-text runs them
+// interleaved and repeated and turns the medians into ratios.
 //
 //===----------------------------------------------------------------------===//
 #include <ktutil/KtUString.h>
@@ -14,19 +16,23 @@
 #include <iconv.h>
 #include <unicode/ustring.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 
 namespace {
 
-constexpr size_t kBytes = 64u << 20;
+constexpr size_t kBytes = 16u << 20;
 
-// UTF-8 text of about kBytes: ASCII only, or words drawn from Latin-1,
-// Greek and CJK with ASCII spaces and punctuation between them.
-const std::string& Input(bool mixed) {
-    static std::string ascii, mix;
-    std::string& s = mixed ? mix : ascii;
-    if (!s.empty()) return s;
+enum Kind { kAscii, kMixed, kFrench, kGreek, kJapanese, kKinds };
+
+// ASCII, or words drawn from Latin-1, Greek and CJK with ASCII spaces and
+// punctuation between them.
+std::string Generated(int kind) {
+    std::string s;
     std::mt19937 rng(42);
     s.reserve(kBytes + 64);
     auto put = [&](unsigned c) {
@@ -64,35 +70,75 @@ const std::string& Input(bool mixed) {
     return s;
 }
 
-const std::u16string& Wide(bool mixed) {
-    static std::u16string ascii, mix;
-    std::u16string& w = mixed ? mix : ascii;
+// A text file of bench/data, repeated whole to about kBytes.
+std::string Real(const char* name) {
+    std::string path = std::string(KTU_BENCH_DATA_DIR) + "/" + name;
+    std::ifstream in(path, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (text.empty()) {
+        std::fprintf(stderr, "ConversionBench: cannot read %s\n", path.c_str());
+        std::exit(1);
+    }
+    std::string s;
+    s.reserve(kBytes + text.size());
+    while (s.size() < kBytes)
+        s += text;
+    return s;
+}
+
+const std::string& Input(int kind) {
+    static std::string inputs[kKinds];
+    std::string& s = inputs[kind];
+    if (s.empty()) {
+        switch (kind) {
+        case kAscii:
+            s = Generated(false);
+            break;
+        case kMixed:
+            s = Generated(true);
+            break;
+        case kFrench:
+            s = Real("french.txt");
+            break;
+        case kGreek:
+            s = Real("greek.txt");
+            break;
+        default:
+            s = Real("japanese.txt");
+        }
+    }
+    return s;
+}
+
+const std::u16string& Wide(int kind) {
+    static std::u16string wides[kKinds];
+    std::u16string& w = wides[kind];
     if (w.empty()) {
         KtUWideStringBuffer buffer;
-        const std::string& s = Input(mixed);
+        const std::string& s = Input(kind);
         buffer.SetFromUTF8String(s.c_str(), static_cast<int>(s.size()));
         w.assign(buffer.GetString(), static_cast<size_t>(buffer.GetLength()));
     }
     return w;
 }
 
-void SetBytes(benchmark::State& state, bool mixed) {
+void SetBytes(benchmark::State& state, int kind) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
-                            static_cast<int64_t>(Input(mixed).size()));
+                            static_cast<int64_t>(Input(kind).size()));
 }
 
-void ToWideKtU(benchmark::State& state, bool mixed) {
-    const std::string& s = Input(mixed);
+void ToWideKtU(benchmark::State& state, int kind) {
+    const std::string& s = Input(kind);
     KtUWideStringBuffer out;
     // As for the peers, the output memory is in place before timing starts.
     out.SetFromUTF8String(s.c_str(), static_cast<int>(s.size()));
     for (auto _ : state)
         benchmark::DoNotOptimize(out.SetFromUTF8String(s.c_str(), static_cast<int>(s.size())));
-    SetBytes(state, mixed);
+    SetBytes(state, kind);
 }
 
-void ToWideICU(benchmark::State& state, bool mixed) {
-    const std::string& s = Input(mixed);
+void ToWideICU(benchmark::State& state, int kind) {
+    const std::string& s = Input(kind);
     std::u16string out(s.size() + 1, u'\0');
     for (auto _ : state) {
         UErrorCode err = U_ZERO_ERROR;
@@ -101,11 +147,11 @@ void ToWideICU(benchmark::State& state, bool mixed) {
                       s.data(), static_cast<int32_t>(s.size()), &err);
         benchmark::DoNotOptimize(len);
     }
-    SetBytes(state, mixed);
+    SetBytes(state, kind);
 }
 
-void ToWideIconv(benchmark::State& state, bool mixed) {
-    const std::string& s = Input(mixed);
+void ToWideIconv(benchmark::State& state, int kind) {
+    const std::string& s = Input(kind);
     std::u16string out(s.size() + 1, u'\0');
     iconv_t cd = iconv_open("UTF-16LE", "UTF-8");
     for (auto _ : state) {
@@ -116,24 +162,24 @@ void ToWideIconv(benchmark::State& state, bool mixed) {
         benchmark::DoNotOptimize(dst);
     }
     iconv_close(cd);
-    SetBytes(state, mixed);
+    SetBytes(state, kind);
 }
 
-void ToUtf8KtU(benchmark::State& state, bool mixed) {
+void ToUtf8KtU(benchmark::State& state, int kind) {
     KtUWideStringBuffer wide;
-    wide.SetString(Wide(mixed).c_str(), static_cast<int>(Wide(mixed).size()));
+    wide.SetString(Wide(kind).c_str(), static_cast<int>(Wide(kind).size()));
     KtUStringBuffer out;
     wide.ExtractUTF8String(&out);
     for (auto _ : state) {
         wide.ExtractUTF8String(&out);
         benchmark::DoNotOptimize(out.GetString());
     }
-    SetBytes(state, mixed);
+    SetBytes(state, kind);
 }
 
-void ToUtf8ICU(benchmark::State& state, bool mixed) {
-    const std::u16string& w = Wide(mixed);
-    std::string out(Input(mixed).size() + 16, '\0');
+void ToUtf8ICU(benchmark::State& state, int kind) {
+    const std::u16string& w = Wide(kind);
+    std::string out(Input(kind).size() + 16, '\0');
     for (auto _ : state) {
         UErrorCode err = U_ZERO_ERROR;
         int32_t len = 0;
@@ -141,12 +187,12 @@ void ToUtf8ICU(benchmark::State& state, bool mixed) {
                     reinterpret_cast<const UChar*>(w.data()), static_cast<int32_t>(w.size()), &err);
         benchmark::DoNotOptimize(len);
     }
-    SetBytes(state, mixed);
+    SetBytes(state, kind);
 }
 
-void ToUtf8Iconv(benchmark::State& state, bool mixed) {
-    const std::u16string& w = Wide(mixed);
-    std::string out(Input(mixed).size() + 16, '\0');
+void ToUtf8Iconv(benchmark::State& state, int kind) {
+    const std::u16string& w = Wide(kind);
+    std::string out(Input(kind).size() + 16, '\0');
     iconv_t cd = iconv_open("UTF-8", "UTF-16LE");
     for (auto _ : state) {
         char* in = reinterpret_cast<char*>(const_cast<char16_t*>(w.data()));
@@ -156,7 +202,7 @@ void ToUtf8Iconv(benchmark::State& state, bool mixed) {
         benchmark::DoNotOptimize(dst);
     }
     iconv_close(cd);
-    SetBytes(state, mixed);
+    SetBytes(state, kind);
 }
 
 struct Init {
@@ -166,8 +212,11 @@ struct Init {
 } // namespace
 
 #define KTU_CONVERSION_BENCH(fn, dir, impl)                                                        \
-    BENCHMARK_CAPTURE(fn, ascii, false)->Name(dir "/Ascii/" impl)->Unit(benchmark::kMillisecond);  \
-    BENCHMARK_CAPTURE(fn, mixed, true)->Name(dir "/Mixed/" impl)->Unit(benchmark::kMillisecond)
+    BENCHMARK_CAPTURE(fn, ascii, kAscii)->Name(dir "/Ascii/" impl);                                \
+    BENCHMARK_CAPTURE(fn, mixed, kMixed)->Name(dir "/Mixed/" impl);                                \
+    BENCHMARK_CAPTURE(fn, french, kFrench)->Name(dir "/French/" impl);                             \
+    BENCHMARK_CAPTURE(fn, greek, kGreek)->Name(dir "/Greek/" impl);                                \
+    BENCHMARK_CAPTURE(fn, japanese, kJapanese)->Name(dir "/Japanese/" impl)
 
 KTU_CONVERSION_BENCH(ToWideKtU, "ToUtf16", "KtU");
 KTU_CONVERSION_BENCH(ToWideICU, "ToUtf16", "ICU");

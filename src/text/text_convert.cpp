@@ -1,6 +1,8 @@
 //===- text_convert.cpp - UTF-8, UTF-16, ASCII and locale conversions -----===//
 #include "text/text_convert.h"
 
+#include "text/text_convert_simd.h"
+
 #include <cerrno>
 #include <cstring>
 #include <iconv.h>
@@ -45,9 +47,21 @@ size_t AsciiPrefix(const KtUWChar* src, size_t len) {
 
 size_t Utf8ToUtf16(const char* src, size_t len, KtUWChar* out, bool* ok) {
     const auto* s = reinterpret_cast<const unsigned char*>(src);
+    const bool blocks = simd::Ssse3();
     size_t i = 0, n = 0;
     while (i < len) {
         unsigned c = s[i];
+        if (c >= 0x80 && blocks && i + 17 <= len) {
+            // A block of one- and two-byte forms, or a run of three-byte
+            // forms; anything else is decoded below, one character at a time.
+            // The block writes at most 16 units: n <= i and out holds len.
+            size_t units;
+            if (size_t used = simd::DecodeBlock(s + i, out + n, &units)) {
+                i += used;
+                n += units;
+                continue;
+            }
+        }
         if (c < 0x80) {
 #if defined(__SSE2__)
             // An ASCII byte: widen the run it starts 16 bytes at a time. The
@@ -185,12 +199,17 @@ size_t Utf16ToUtf8(const KtUWChar* src, size_t len, char* out) {
     // encoded without a branch on the text, so text that switches scripts
     // costs no mispredictions.
     const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
+    // The SSSE3 encoder stores 16 bytes per four units: twelve more units
+    // after the block guarantee the room.
+    const bool blocks = simd::Ssse3();
     while (i + 11 <= len) {
         __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
         if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, high), _mm_setzero_si128())) ==
             0xFFFF) {
             _mm_storel_epi64(reinterpret_cast<__m128i*>(out + n), _mm_packus_epi16(v, v));
             n += 8;
+        } else if (blocks && i + 20 <= len) {
+            n += simd::Encode8(src + i, out + n);
         } else {
             n += Encode8(v, out + n);
         }

@@ -7,7 +7,9 @@
 // each unit on its own and cannot fail.
 //
 // The kernels write into caller-provided memory; sizing rules are given per
-// function. ASCII runs take a 16-byte-wide path.
+// function. With SSSE3 (checked at run time) whole blocks of ASCII, of one-
+// and two-byte forms and of three-byte forms are converted 16 bytes at a
+// time (text_convert_simd.cpp); everything else goes one character at a time.
 //
 //===----------------------------------------------------------------------===//
 #ifndef KTUTIL_TEXT_CONVERT_H
@@ -35,13 +37,14 @@ size_t Utf16ToUtf8(const KtUWChar* src, size_t len, char* out);
 size_t AsciiPrefix(const char* src, size_t len);
 size_t AsciiPrefix(const KtUWChar* src, size_t len);
 
+/// The character set of "Multi" text: the current locale's, except that the
+/// "C" and "POSIX" locales mean UTF-8.
+const char* MultiCharset();
+
 /// Converts text in the C locale's character set ("multi") to UTF-16 and
 /// back with iconv, rejecting characters that do not convert. Return the
 /// number of units/bytes written (without terminator) or -1 on failure; with
 /// out null they only measure.
-/// The character set of "Multi" text: the current locale's, except that the
-/// "C" and "POSIX" locales mean UTF-8.
-const char* MultiCharset();
 long MultiToUtf16(const char* src, size_t len, KtUWChar* out, size_t cap);
 long Utf16ToMulti(const KtUWChar* src, size_t len, char* out, size_t cap);
 

@@ -90,6 +90,69 @@ TEST_F(ConversionTest, RandomUnitsRoundTripAcrossTheWidePath) {
     }
 }
 
+// The decoding rules one byte at a time, independently of the library's
+// block kernels: the units before the first bad byte, and whether there was one.
+std::pair<std::u16string, bool> ReferenceDecode(const std::string& text) {
+    std::u16string out;
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    size_t i = 0, n = text.size();
+    auto cont = [&](size_t k) { return k < n && (s[k] & 0xC0) == 0x80; };
+    while (i < n) {
+        unsigned c = s[i];
+        if (c < 0x80) {
+            out.push_back(char16_t(c));
+            i += 1;
+        } else if (c >= 0xC2 && c < 0xE0 && cont(i + 1)) {
+            out.push_back(char16_t(((c & 0x1F) << 6) | (s[i + 1] & 0x3F)));
+            i += 2;
+        } else if (c >= 0xE0 && c < 0xF0 && cont(i + 1) && cont(i + 2)) {
+            unsigned v = ((c & 0x0F) << 12) | ((s[i + 1] & 0x3F) << 6) | (s[i + 2] & 0x3F);
+            if (v < 0x800 || v >= 0xFFFE) return {out, false};
+            out.push_back(char16_t(v));
+            i += 3;
+        } else {
+            return {out, false};
+        }
+    }
+    return {out, true};
+}
+
+TEST_F(ConversionTest, BlockKernelsAgreeWithTheRulesOnRealTextAndEveryCorruption) {
+    // Real text in three scripts, each long enough for every block shape.
+    const std::string texts[] = {
+        "Le mod\xC3\xA8le compl\xC3\xA8te de l'usine compte d\xC3\xA9sormais plus de deux "
+        "millions d'\xC3\xA9l\xC3\xA9ments ; il faut pr\xC3\xA8s d'une minute pour l'ouvrir.",
+        "\xCE\xA4\xCE\xBF \xCF\x80\xCE\xBB\xCE\xAE\xCF\x81\xCE\xB5\xCF\x82 "
+        "\xCE\xBC\xCE\xBF\xCE\xBD\xCF\x84\xCE\xAD\xCE\xBB\xCE\xBF \xCF\x84\xCE\xBF\xCF\x85 "
+        "\xCE\xB5\xCF\x81\xCE\xB3\xCE\xBF\xCF\x83\xCF\x84\xCE\xB1\xCF\x83\xCE\xAF\xCE\xBF\xCF\x85, "
+        "2 \xCE\xB5\xCE\xBA\xCE\xB1\xCF\x84\xCE\xBF\xCE\xBC\xCE\xBC\xCF\x8D\xCF\x81\xCE\xB9\xCE\xB1.",
+        "\xE5\xB7\xA5\xE5\xA0\xB4\xE5\x85\xA8\xE4\xBD\x93\xE3\x81\xAE\xE3\x83\xA2\xE3\x83\x87"
+        "\xE3\x83\xAB\xE3\x81\xAF\xE3\x80\x81\xE3\x81\x84\xE3\x81\xBE\xE3\x81\xA7\xE3\x81\xAF"
+        "200\xE4\xB8\x87\xE3\x82\x92\xE8\xB6\x85\xE3\x81\x88\xE3\x82\x8B\xE8\xA6\x81\xE7\xB4\xA0"
+        "\xE3\x81\x8B\xE3\x82\x89\xE6\x88\x90\xE3\x82\x8A\xE7\xAB\x8B\xE3\x81\xA3\xE3\x81\xA6"
+        "\xE3\x81\x84\xE3\x82\x8B\xE3\x80\x82\xED\xA0\xBD\xED\xB8\x80\xEF\xBF\xBD",
+    };
+    const unsigned char bad[] = {0x80, 0xBE, 0xBF, 0xC0, 0xC1, 0xC3, 0xE0, 0xE3, 0xED,
+                                 0xEF, 0xF0, 0xF8, 0xFF, 'a', 0x00};
+    for (const std::string& text : texts) {
+        std::u16string w;
+        ASSERT_EQ(1, Decode(text, &w));
+        EXPECT_EQ(ReferenceDecode(text).first, w);
+        EXPECT_EQ(text, Encode(w)); // every block shape on the way back too
+        for (size_t p = 0; p < text.size(); ++p) {
+            for (unsigned char b : bad) {
+                std::string broken = text;
+                broken[p] = char(b);
+                if (b == 0) broken.resize(p); // a cut anywhere, mid-form included
+                auto [expected, valid] = ReferenceDecode(broken);
+                std::u16string got;
+                ASSERT_EQ(valid ? 1 : 0, Decode(broken, &got)) << "byte " << p << " = " << int(b);
+                ASSERT_EQ(expected, got) << "byte " << p << " = " << int(b);
+            }
+        }
+    }
+}
+
 TEST_F(ConversionTest, AsciiConversionsAndMarkers) {
     KtUWideStringBuffer w;
     EXPECT_EQ(1, w.TrySetFromAsciiString("plain"));
