@@ -31,7 +31,7 @@ enum Kind { kAscii, kMixed, kFrench, kGreek, kJapanese, kKinds };
 
 // ASCII, or words drawn from Latin-1, Greek and CJK with ASCII spaces and
 // punctuation between them.
-std::string Generated(int kind) {
+std::string Generated(bool mixed) {
     std::string s;
     std::mt19937 rng(42);
     s.reserve(kBytes + 64);

@@ -52,11 +52,11 @@ size_t Utf8ToUtf16(const char* src, size_t len, KtUWChar* out, bool* ok) {
     while (i < len) {
         unsigned c = s[i];
         if (c >= 0x80 && blocks && i + 17 <= len) {
-            // A block of one- and two-byte forms, or a run of three-byte
-            // forms; anything else is decoded below, one character at a time.
-            // The block writes at most 16 units: n <= i and out holds len.
+            // Blocks of ASCII, one- and two-byte forms, or three-byte forms;
+            // what fits none is decoded below, one character at a time. The
+            // run writes at most len - i units: n <= i and out holds len.
             size_t units;
-            if (size_t used = simd::DecodeBlock(s + i, out + n, &units)) {
+            if (size_t used = simd::DecodeRun(s + i, len - i, out + n, &units)) {
                 i += used;
                 n += units;
                 continue;

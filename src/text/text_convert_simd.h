@@ -14,15 +14,15 @@
 
 namespace ktu::text::simd {
 
-/// Whether the processor runs the kernels below (read once).
+/// Whether the processor runs the kernels below (SSSE3 and POPCNT; read once).
 bool Ssse3();
 
-/// Decodes UTF-8 at s (at a character start; 17 bytes readable) whose block
-/// holds only one- and two-byte forms, or a run of three-byte forms. Writes
-/// at most 16 units at out and returns the bytes consumed (*units gets the
-/// units written); 0 when the block does not fit either shape, or holds a
-/// form the library rejects.
-size_t DecodeBlock(const unsigned char* s, KtUWChar* out, size_t* units);
+/// Decodes UTF-8 from s (at a character start; len bytes readable) for as
+/// long as whole blocks are ASCII, one- and two-byte forms, or runs of
+/// three-byte forms. Returns the bytes consumed (0 when the first block fits
+/// no shape or holds a form the library rejects) and the units written in
+/// *units; writes at most len units at out.
+size_t DecodeRun(const unsigned char* s, size_t len, KtUWChar* out, size_t* units);
 
 /// Encodes 8 units as UTF-8 at out; writes up to 28 bytes beyond the result
 /// (the caller keeps 12 more units after the 8). Returns the bytes of the 8.
