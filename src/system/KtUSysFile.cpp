@@ -7,6 +7,7 @@
 #include <ktutil/KtUWideStringBuffer.h>
 
 #include "system/file_handles.h"
+#include "platform/clock.h"
 #include "platform/process.h"
 #include "platform/text.h"
 
