@@ -49,7 +49,7 @@ public:
     KTU_DECLARE_ALLOCATION_OPERATORS
 
 private:
-    void* m_dir = nullptr; // DIR*
+    void* m_dir = nullptr; // the platform's directory listing
     char* m_path = nullptr;
     char* m_pattern = nullptr;
     KtUSysFileHandle* m_current = nullptr;

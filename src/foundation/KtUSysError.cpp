@@ -3,7 +3,9 @@
 #include <ktutil/KtUSysError.h>
 
 #include "foundation/fatal.h"
+#include "platform/clock.h"
 #include "platform/fault.h"
+#include "platform/file.h"
 #include "platform/lock.h"
 #include "platform/minidump.h"
 #include "platform/process.h"
@@ -12,9 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <ucontext.h>
-#include <unistd.h>
 
 using Severity = KtUSysError::Severity;
 using Handler = KtUSysError::Handler;
@@ -100,13 +99,7 @@ void WriteToFile(const char* text, void* data) {
 }
 
 void WriteToConsole(const char* text, void*) {
-    size_t n = std::strlen(text);
-    while (n > 0) {
-        ssize_t w = write(STDERR_FILENO, text, n);
-        if (w <= 0) break;
-        text += w;
-        n -= static_cast<size_t>(w);
-    }
+    ktu::sys::WriteStandardError(text, std::strlen(text));
 }
 
 // "<exe name up to its first '.'><pid>_<tick>".
@@ -122,13 +115,14 @@ void FormatRunName(char* out, size_t cap) {
 }
 
 // The dump sequence, shared by the crash handler, WriteDump and the fatal
-// path. Returns only when no dump was written.
-void RunDumpSequence(int signal, const siginfo_t* info, const void* ucontext) {
+// path. A null fault context stands for the calling thread's own. Returns
+// only when no dump was written.
+void RunDumpSequence(const ktu::sys::Fault& fault) {
     KtUSysError::RequestDebugBreak();
     if (!s_dump_path[0]) return;
     if (s_before_dump && !s_before_dump(s_dump_path)) return;
-    int fd = open(s_dump_path_utf8, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return;
+    ktu::sys::FileHandle fd = ktu::sys::CreateForWriting(s_dump_path_utf8);
+    if (fd == ktu::sys::kNoFile) return;
 
     md::UserStream streams[3];
     size_t stream_count = 0;
@@ -161,28 +155,28 @@ void RunDumpSequence(int signal, const siginfo_t* info, const void* ucontext) {
     }
 
     md::CrashInfo crash;
-    crash.signal = signal;
-    crash.code = info ? info->si_code : 0;
-    crash.fault_address = info ? info->si_addr : nullptr;
-    crash.ucontext = ucontext;
+    crash.signal = fault.signal;
+    crash.code = fault.code;
+    crash.fault_address = fault.address;
+    crash.ucontext = fault.context;
     crash.thread_id = ktu::sys::CurrentThreadId();
     bool written = md::Write(fd, crash, streams, stream_count, ranges, range_count, s_dump_type);
-    close(fd);
+    ktu::sys::CloseFile(fd);
     if (!written) return;
     if (s_after_dump) s_after_dump(s_dump_path);
     KtUSysError::ForceExit(1);
 }
 
 // The library's unhandled-exception filter.
-void OnCrash(int signal, siginfo_t* info, void* ucontext) {
+void OnCrash(const ktu::sys::Fault& fault) {
     if (t_abort_on_exception) {
         if (s_dump_path[0])
-            RunDumpSequence(signal, info, ucontext);
+            RunDumpSequence(fault);
         else
             KtUSysError::RequestDebugBreak();
         KtUSysError::ForceExit(1);
     }
-    if (s_dump_path[0]) RunDumpSequence(signal, info, ucontext);
+    if (s_dump_path[0]) RunDumpSequence(fault);
 }
 
 int GlobalHandlerAdapter(Severity severity, KtUComponent* component, int id, void*,
@@ -640,9 +634,9 @@ void KtUSysError::WriteDump(const KtUWChar* path, int include_log, unsigned int 
     ExtraMemoryFn saved_extra = s_extra_memory;
 
     SetDumpOnUnhandledException(path, include_log, dump_type, nullptr, nullptr, saved_extra);
-    ucontext_t context;
-    getcontext(&context);
-    RunDumpSequence(0, nullptr, &context); // exits when the dump is written
+    // Signal 0 and no fault context: a dump on request of the calling thread,
+    // whose registers the dump writer captures. Exits when the dump is written.
+    RunDumpSequence(ktu::sys::Fault{0, 0, nullptr, nullptr});
 
     SetDumpOnUnhandledException(saved_path, saved_include_log, saved_type, saved_before,
                                 saved_after, saved_extra);
@@ -700,7 +694,7 @@ void KtUSysError::ForceExit(int code) {
         } catch (...) {
         }
     }
-    _exit(code);
+    ktu::sys::ExitNow(code);
 }
 
 void KtUSysError::ForceCleanExit(int code) {
@@ -727,7 +721,7 @@ void KtUSysError::RequestDebugBreak() {
     if (HookFn hook = s_debug_break_hook)
         hook();
     else if (ktu::sys::DebuggerAttached())
-        raise(SIGTRAP);
+        ktu::sys::BreakIntoDebugger();
 }
 
 static int AlwaysDump(const KtUWChar*) {

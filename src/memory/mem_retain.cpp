@@ -2,10 +2,8 @@
 #include "memory/mem_retain.h"
 
 #include "memory/mem_switches.h"
+#include "platform/clock.h"
 #include "platform/vm.h"
-
-#include <sys/mman.h>
-#include <time.h>
 
 namespace ktu::mem {
 
@@ -69,18 +67,15 @@ RegionState* Find(uint32_t n) {
 RegionState* Get(uint32_t n) {
     RegionState*& leaf = s_table[n >> kLeafBits];
     if (!leaf) {
-        void* p = mmap(nullptr, kLeafEntries * sizeof(RegionState), PROT_READ | PROT_WRITE,
-                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-        if (p == MAP_FAILED) return nullptr;
+        void* p = ktu::sys::VmAllocate(kLeafEntries * sizeof(RegionState));
+        if (!p) return nullptr;
         leaf = static_cast<RegionState*>(p);
     }
     return &leaf[n & (kLeafEntries - 1)];
 }
 
 uint64_t NowMs() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
-    return uint64_t(ts.tv_sec) * 1000 + uint64_t(ts.tv_nsec) / 1000000;
+    return ktu::sys::MonotonicMs();
 }
 
 inline size_t Unit() {
@@ -156,7 +151,7 @@ void CacheUnlink(RegionState& s) {
     s.cache_prev = s.cache_next = 0;
 }
 
-// Decommits the retained pages of mask in runs: one madvise + mprotect each.
+// Decommits the retained pages of mask in runs: one system call pair per run.
 void PurgePages(char* base, uint16_t mask) {
     const size_t unit = Unit();
     for (unsigned i = 0; i < 16;) {

@@ -39,6 +39,19 @@ private:
     bool m_valid;
 };
 
+/// A counting semaphore of the system, behind KtUSysSemaphore: a count that
+/// Post raises and Wait lowers, waiting while it is zero.
+struct Semaphore;
+/// Starts at zero; null when the system refuses.
+Semaphore* SemaphoreCreate();
+/// Frees the semaphore; false (and nothing freed) when the system refuses.
+bool SemaphoreDestroy(Semaphore* semaphore);
+/// Raises the count unless it has reached max; false then or on failure.
+bool SemaphorePost(Semaphore* semaphore, int max);
+/// Waits until the count is above zero and lowers it; interruptions by
+/// signals do not end the wait.
+bool SemaphoreWait(Semaphore* semaphore);
+
 /// Adds ms milliseconds to the current CLOCK_MONOTONIC time.
 void DeadlineAfter(int ms, struct timespec* out);
 

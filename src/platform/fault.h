@@ -10,12 +10,19 @@
 #ifndef KTUTIL_SYS_FAULT_H
 #define KTUTIL_SYS_FAULT_H
 
-#include <csignal>
-
 namespace ktu::sys {
 
-/// Called in signal context. Returning declines the fault.
-using CrashHandler = void (*)(int signal, siginfo_t* info, void* ucontext);
+/// What is known about a fault when the handler runs.
+struct Fault {
+    int signal;          ///< which fault (SIGSEGV...)
+    int code;            ///< the signal's sub-code (si_code)
+    const void* address; ///< the faulting address, where the fault has one
+    const void* context; ///< the faulting thread's registers (ucontext_t*)
+};
+
+/// Called in signal context: may only make async-signal-safe calls.
+/// Returning declines the fault.
+using CrashHandler = void (*)(const Fault& fault);
 
 /// Installs handler for the crash signals, remembering the previous actions.
 /// Replaces the handler when already installed. Returns false on failure.

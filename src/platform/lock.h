@@ -89,6 +89,17 @@ private:
     bool m_locked;
 };
 
+/// The system thread library's recursive mutex, behind KtUSysLock. Slower
+/// than RecursiveMutex but strict: unlocking a mutex the calling thread does
+/// not hold fails, and so does destroying a mutex that is held.
+struct SystemMutex;
+/// Null when the system refuses.
+SystemMutex* SystemMutexCreate();
+/// Frees the mutex; false (and nothing freed) while it is held.
+bool SystemMutexDestroy(SystemMutex* mutex);
+bool SystemMutexLock(SystemMutex* mutex);
+bool SystemMutexUnlock(SystemMutex* mutex);
+
 } // namespace ktu::sys
 
 #endif // KTUTIL_SYS_LOCK_H

@@ -44,6 +44,12 @@ bool VmDecommit(void* addr, size_t size);
 /// Unmaps a reservation (or part of one).
 void VmRelease(void* addr, size_t size);
 
+/// Maps size bytes of zero-filled, readable and writable memory anywhere, for
+/// the library's own tables; pages take physical memory only when first
+/// touched. No alignment beyond the page size. Null on failure; give it back
+/// with VmRelease.
+void* VmAllocate(size_t size);
+
 /// One area of the address space as seen by the walk.
 struct VmArea {
     uintptr_t base;

@@ -2,17 +2,18 @@
 #include <ktutil/KtUSysDirHandle.h>
 #include <ktutil/KtUSysFileHandle.h>
 
+#include "platform/file.h"
 #include "system/file_handles.h"
 
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
-#include <fnmatch.h>
 #include <string>
+
+using ktu::sys::DirectoryListing;
 
 KtUSysDirHandle::KtUSysDirHandle(const char* dir, const char* pattern) {
     if (!dir || !*dir) return;
-    m_dir = ::opendir(dir);
+    m_dir = ktu::sys::OpenDirectory(dir);
     if (!m_dir) return;
     m_path = ::strdup(dir);
     if (pattern && *pattern) m_pattern = ::strdup(pattern);
@@ -21,7 +22,7 @@ KtUSysDirHandle::KtUSysDirHandle(const char* dir, const char* pattern) {
 
 KtUSysDirHandle::~KtUSysDirHandle() {
     if (m_current) m_current->Unref();
-    if (m_dir) ::closedir(static_cast<DIR*>(m_dir));
+    ktu::sys::CloseDirectory(static_cast<DirectoryListing*>(m_dir));
     std::free(m_path);
     std::free(m_pattern);
 }
@@ -37,14 +38,13 @@ bool KtUSysDirHandle::Next() {
         m_current = nullptr;
     }
     if (!m_dir) return false;
-    while (dirent* entry = ::readdir(static_cast<DIR*>(m_dir))) {
-        const char* name = entry->d_name;
-        if (!std::strcmp(name, ".") || !std::strcmp(name, "..")) continue;
-        if (m_pattern && ::fnmatch(m_pattern, name, 0) != 0) continue;
+    auto* listing = static_cast<DirectoryListing*>(m_dir);
+    while (const char* name = ktu::sys::NextEntry(listing)) {
+        if (m_pattern && !ktu::sys::NameMatches(m_pattern, name)) continue;
         std::string full(m_path);
         if (full.back() != '/') full.push_back('/');
         full += name;
-        m_current = ktu::sys::MakeFileHandle(full.c_str(), name);
+        m_current = ktu::system::MakeFileHandle(full.c_str(), name);
         if (m_current) return true;
     }
     return false;

@@ -2,9 +2,8 @@
 #include <ktutil/KtUSysFileHandle.h>
 #include <ktutil/KtUWideStringBuffer.h>
 
+#include "platform/file.h"
 #include "system/file_handles.h"
-
-#include <sys/stat.h>
 
 KtUSysFileHandle::KtUSysFileHandle(const KtUWChar* name, const KtUWChar* full, KtUNat64 size,
                                    KtUInt64 time, bool directory)
@@ -14,17 +13,17 @@ void KtUSysFileHandle::Unref() {
     if (m_refs.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
 }
 
-KtUSysFileHandle* ktu::sys::MakeFileHandle(const char* full, const char* name) {
-    struct stat st;
+KtUSysFileHandle* ktu::system::MakeFileHandle(const char* full, const char* name) {
+    ktu::sys::FileInfo st;
     // A dangling symbolic link is still an entry: describe the link itself.
-    if (::stat(full, &st) != 0 && ::lstat(full, &st) != 0) return nullptr;
+    if (!ktu::sys::StatPath(full, &st) && !ktu::sys::StatLink(full, &st)) return nullptr;
     KtUWideStringBuffer wname, wfull;
     wname.SetFromUTF8String(name);
     wfull.SetFromUTF8String(full);
-    bool dir = S_ISDIR(st.st_mode);
-    auto* handle = new KtUSysFileHandle(
-        wname.GetString() ? wname.GetString() : u"", wfull.GetString(),
-        dir ? 0 : static_cast<KtUNat64>(st.st_size), static_cast<KtUInt64>(st.st_mtim.tv_sec), dir);
+    bool dir = st.directory;
+    auto* handle = new KtUSysFileHandle(wname.GetString() ? wname.GetString() : u"",
+                                        wfull.GetString(), dir ? 0 : static_cast<KtUNat64>(st.size),
+                                        static_cast<KtUInt64>(st.modified_sec), dir);
     if (handle) handle->Ref();
     return handle;
 }

@@ -1,15 +1,15 @@
-//===- sys_file.h - File-system helpers shared by the KtUSys file classes -===//
-#ifndef KTUTIL_SYS_FILE_H
-#define KTUTIL_SYS_FILE_H
+//===- file_handles.h - Directory entries for the KtUSys file classes -----===//
+#ifndef KTUTIL_SYSTEM_FILE_HANDLES_H
+#define KTUTIL_SYSTEM_FILE_HANDLES_H
 
 class KtUSysFileHandle;
 
-namespace ktu::sys {
+namespace ktu::system {
 
 /// A handle for the UTF-8 path full whose last component is name, holding one
 /// reference; null when the entry does not exist (any more).
 KtUSysFileHandle* MakeFileHandle(const char* full, const char* name);
 
-} // namespace ktu::sys
+} // namespace ktu::system
 
-#endif // KTUTIL_SYS_FILE_H
+#endif // KTUTIL_SYSTEM_FILE_HANDLES_H

@@ -9,6 +9,7 @@
 #include <ktutil/KtUWideString.h>
 #include <ktutil/KtUWideStringBuffer.h>
 
+#include "platform/clock.h"
 #include "platform/lock.h"
 #include "platform/text.h"
 #include "text/text_convert.h"
@@ -17,9 +18,7 @@
 
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -104,11 +103,9 @@ void LogTracePrefix(int level, const char* file, int line) {
     int n = std::snprintf(prefix, sizeof prefix, "Trace:");
     if (flags & 0x1) n += std::snprintf(prefix + n, sizeof prefix - n, "%d:", level);
     if (flags & 0x8) {
-        time_t now = std::time(nullptr);
-        tm utc;
-        gmtime_r(&now, &utc);
-        n += std::snprintf(prefix + n, sizeof prefix - n, "%02d-%02d-%02d:", utc.tm_hour,
-                           utc.tm_min, utc.tm_sec);
+        ktu::sys::TimeOfDay utc = ktu::sys::UtcTimeOfDay();
+        n += std::snprintf(prefix + n, sizeof prefix - n, "%02d-%02d-%02d:", utc.hour, utc.minute,
+                           utc.second);
     }
     if (flags & 0x4)
         n += std::snprintf(prefix + n, sizeof prefix - n,

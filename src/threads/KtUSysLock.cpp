@@ -1,40 +1,27 @@
 //===- KtUSysLock.cpp - Operating-system mutex ----------------------------===//
 #include <ktutil/KtUSysLock.h>
 
-#include <new>
-#include <pthread.h>
+#include "platform/lock.h"
+
+using ktu::sys::SystemMutex;
 
 int KtUSysLock::Create() {
     if (m_handle) return 0;
-    auto* mutex = new (std::nothrow) pthread_mutex_t;
-    if (!mutex) return 0;
-    pthread_mutexattr_t attr;
-    pthread_mutexattr_init(&attr);
-    pthread_mutexattr_settype(&attr, PTHREAD_MUTEX_RECURSIVE);
-    int rc = pthread_mutex_init(mutex, &attr);
-    pthread_mutexattr_destroy(&attr);
-    if (rc != 0) {
-        delete mutex;
-        return 0;
-    }
-    m_handle = mutex;
-    return 1;
+    m_handle = ktu::sys::SystemMutexCreate();
+    return m_handle != nullptr;
 }
 
 int KtUSysLock::Destroy() {
-    auto* mutex = static_cast<pthread_mutex_t*>(m_handle);
-    if (!mutex) return 0;
-    int rc = pthread_mutex_destroy(mutex);
-    if (rc != 0) return 0;
-    delete mutex;
+    auto* mutex = static_cast<SystemMutex*>(m_handle);
+    if (!mutex || !ktu::sys::SystemMutexDestroy(mutex)) return 0;
     m_handle = nullptr;
     return 1;
 }
 
 int KtUSysLock::Lock() {
-    return m_handle && pthread_mutex_lock(static_cast<pthread_mutex_t*>(m_handle)) == 0;
+    return m_handle && ktu::sys::SystemMutexLock(static_cast<SystemMutex*>(m_handle));
 }
 
 int KtUSysLock::Unlock() {
-    return m_handle && pthread_mutex_unlock(static_cast<pthread_mutex_t*>(m_handle)) == 0;
+    return m_handle && ktu::sys::SystemMutexUnlock(static_cast<SystemMutex*>(m_handle));
 }

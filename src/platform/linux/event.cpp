@@ -1,7 +1,10 @@
 //===- sys_event.cpp - Events over pthread mutexes and conditions ---------===//
 #include "platform/event.h"
 
+#include <cerrno>
 #include <ctime>
+#include <new>
+#include <semaphore.h>
 
 namespace ktu::sys {
 
@@ -80,6 +83,40 @@ bool CreationRefusedForTest() {
     if (t_refused_creations <= 0) return false;
     --t_refused_creations;
     return true;
+}
+
+// --- Semaphore: a POSIX unnamed semaphore ----------------------------------
+
+struct Semaphore {
+    sem_t sem;
+};
+
+Semaphore* SemaphoreCreate() {
+    auto* s = new (std::nothrow) Semaphore;
+    if (!s || sem_init(&s->sem, 0, 0) != 0) {
+        delete s;
+        return nullptr;
+    }
+    return s;
+}
+
+bool SemaphoreDestroy(Semaphore* semaphore) {
+    if (sem_destroy(&semaphore->sem) != 0) return false;
+    delete semaphore;
+    return true;
+}
+
+bool SemaphorePost(Semaphore* semaphore, int max) {
+    int value = 0;
+    if (sem_getvalue(&semaphore->sem, &value) != 0 || value >= max) return false;
+    return sem_post(&semaphore->sem) == 0;
+}
+
+bool SemaphoreWait(Semaphore* semaphore) {
+    int rc;
+    while ((rc = sem_wait(&semaphore->sem)) != 0 && errno == EINTR) {
+    }
+    return rc == 0;
 }
 
 } // namespace ktu::sys

@@ -2,6 +2,7 @@
 #include "platform/fault.h"
 
 #include <atomic>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
@@ -22,7 +23,8 @@ static int SignalIndex(int sig) {
 }
 
 static void OnCrashSignal(int sig, siginfo_t* info, void* ucontext) {
-    if (CrashHandler handler = g_handler.load()) handler(sig, info, ucontext);
+    if (CrashHandler handler = g_handler.load())
+        handler(Fault{sig, info ? info->si_code : 0, info ? info->si_addr : nullptr, ucontext});
     // Declined: hand the fault to whoever had it before us. A fault raised by
     // an instruction repeats on return; one sent by a process is sent again.
     int index = SignalIndex(sig);

@@ -2,6 +2,8 @@
 #include "platform/lock.h"
 
 #include <linux/futex.h>
+#include <new>
+#include <pthread.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -66,6 +68,41 @@ void RecursiveMutex::Unlock() {
 
 bool RecursiveMutex::IsHeldByCurrentThread() const {
     return m_owner.load(std::memory_order_relaxed) == CurrentThreadId();
+}
+
+// --- SystemMutex: a recursive pthread mutex --------------------------------
+
+struct SystemMutex {
+    pthread_mutex_t mutex;
+};
+
+SystemMutex* SystemMutexCreate() {
+    auto* m = new (std::nothrow) SystemMutex;
+    if (!m) return nullptr;
+    pthread_mutexattr_t attr;
+    pthread_mutexattr_init(&attr);
+    pthread_mutexattr_settype(&attr, PTHREAD_MUTEX_RECURSIVE);
+    int rc = pthread_mutex_init(&m->mutex, &attr);
+    pthread_mutexattr_destroy(&attr);
+    if (rc != 0) {
+        delete m;
+        return nullptr;
+    }
+    return m;
+}
+
+bool SystemMutexDestroy(SystemMutex* mutex) {
+    if (pthread_mutex_destroy(&mutex->mutex) != 0) return false;
+    delete mutex;
+    return true;
+}
+
+bool SystemMutexLock(SystemMutex* mutex) {
+    return pthread_mutex_lock(&mutex->mutex) == 0;
+}
+
+bool SystemMutexUnlock(SystemMutex* mutex) {
+    return pthread_mutex_unlock(&mutex->mutex) == 0;
 }
 
 } // namespace ktu::sys

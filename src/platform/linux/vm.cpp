@@ -88,6 +88,12 @@ void VmRelease(void* addr, size_t size) {
     munmap(addr, size);
 }
 
+void* VmAllocate(size_t size) {
+    void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE,
+                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    return p == MAP_FAILED ? nullptr : p;
+}
+
 uintptr_t VmLowestAddress() {
     return kRegionSize;
 }
