@@ -55,10 +55,9 @@
 #define KTU_HAS_TSAN 0
 #endif
 
-#define KTU_PRINTF(format_index, first_arg) \
-    __attribute__((format(printf, format_index, first_arg)))
+#define KTU_PRINTF(format_index, first_arg) __attribute__((format(printf, format_index, first_arg)))
 #define KTU_BEGIN_UNCHECKED_FORMAT                                                                 \
-    _Pragma("GCC diagnostic push") _Pragma("GCC diagnostic ignored \"-Wformat\"")                 \
+    _Pragma("GCC diagnostic push") _Pragma("GCC diagnostic ignored \"-Wformat\"")                  \
         _Pragma("GCC diagnostic ignored \"-Wformat-extra-args\"")
 #define KTU_END_UNCHECKED_FORMAT _Pragma("GCC diagnostic pop")
 

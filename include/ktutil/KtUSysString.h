@@ -75,8 +75,7 @@ public:
     static int Vsprintf(char* dst, unsigned int size, const char* format, va_list args);
     static int Vswprintf(KtUWChar* dst, unsigned int size, const KtUWChar* format, va_list args);
     /// Formats into dst and returns the end of the written text.
-    static char* Sprintf(char* dst, unsigned int size, const char* format, ...)
-        KTU_PRINTF(3, 4);
+    static char* Sprintf(char* dst, unsigned int size, const char* format, ...) KTU_PRINTF(3, 4);
 
     /// Number punctuation of the process locale; dst has room for 5 units.
     static void GetLocalizedDecimalPoint(KtUWChar* dst);

@@ -1,4 +1,4 @@
-//===- sys_fatal.h - The library's fatal path -----------------------------===//
+//===- fatal.h - The library's fatal path ---------------------------------===//
 //
 // What an unhandled error does, for callers inside the library that must end
 // the process the same way (the memory manager's bad-size check, failed

@@ -1,4 +1,4 @@
-//===- sys_event.h - Events of the platform layer -------------------------===//
+//===- event.h - Events of the platform layer -----------------------------===//
 //
 // The synchronisation classes were designed around events: a flag that
 // threads wait for, reset by a successful wait (auto-reset) or only

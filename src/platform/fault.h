@@ -1,4 +1,4 @@
-//===- sys_fault.h - Crash signal handlers of the platform layer ----------===//
+//===- fault.h - Crash signal handlers of the platform layer --------------===//
 //
 // The unhandled-exception filter of the library: handlers for SIGSEGV, SIGBUS,
 // SIGFPE, SIGILL and SIGABRT that run on an alternate signal stack (so a stack

@@ -1,4 +1,4 @@
-//===- sys_lock.h - Recursive mutex of the platform layer -----------------===//
+//===- lock.h - Recursive mutex of the platform layer ---------------------===//
 //
 // ktu::sys::RecursiveMutex is the lock behind the process-wide services (error
 // reporting, the memory manager). It is a futex-based recursive mutex whose

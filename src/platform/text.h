@@ -1,4 +1,4 @@
-//===- sys_text.h - Small UTF-16 helpers of the platform layer ------------===//
+//===- text.h - Small UTF-16 helpers of the platform layer ----------------===//
 //
 // The foundation classes sit below the string classes and still need a few
 // UTF-16 operations: length, copy, conversion of paths to UTF-8 and formatting

@@ -1,4 +1,4 @@
-//===- sys_vm.h - Virtual memory of the platform layer --------------------===//
+//===- vm.h - Virtual memory of the platform layer ------------------------===//
 //
 // Reserve, commit, decommit and release address space, in the shape the
 // memory manager expects: reservations are aligned to the 64 KiB region size

@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#if KTU_HAS_ASAN
+#include <sanitizer/lsan_interface.h>
+#endif
+
 #include <clocale>
 #include <cstdlib>
 #include <locale.h>
@@ -125,15 +129,16 @@ TEST_F(ConversionTest, BlockKernelsAgreeWithTheRulesOnRealTextAndEveryCorruption
         "\xCE\xA4\xCE\xBF \xCF\x80\xCE\xBB\xCE\xAE\xCF\x81\xCE\xB5\xCF\x82 "
         "\xCE\xBC\xCE\xBF\xCE\xBD\xCF\x84\xCE\xAD\xCE\xBB\xCE\xBF \xCF\x84\xCE\xBF\xCF\x85 "
         "\xCE\xB5\xCF\x81\xCE\xB3\xCE\xBF\xCF\x83\xCF\x84\xCE\xB1\xCF\x83\xCE\xAF\xCE\xBF\xCF\x85, "
-        "2 \xCE\xB5\xCE\xBA\xCE\xB1\xCF\x84\xCE\xBF\xCE\xBC\xCE\xBC\xCF\x8D\xCF\x81\xCE\xB9\xCE\xB1.",
+        "2 "
+        "\xCE\xB5\xCE\xBA\xCE\xB1\xCF\x84\xCE\xBF\xCE\xBC\xCE\xBC\xCF\x8D\xCF\x81\xCE\xB9\xCE\xB1.",
         "\xE5\xB7\xA5\xE5\xA0\xB4\xE5\x85\xA8\xE4\xBD\x93\xE3\x81\xAE\xE3\x83\xA2\xE3\x83\x87"
         "\xE3\x83\xAB\xE3\x81\xAF\xE3\x80\x81\xE3\x81\x84\xE3\x81\xBE\xE3\x81\xA7\xE3\x81\xAF"
         "200\xE4\xB8\x87\xE3\x82\x92\xE8\xB6\x85\xE3\x81\x88\xE3\x82\x8B\xE8\xA6\x81\xE7\xB4\xA0"
         "\xE3\x81\x8B\xE3\x82\x89\xE6\x88\x90\xE3\x82\x8A\xE7\xAB\x8B\xE3\x81\xA3\xE3\x81\xA6"
         "\xE3\x81\x84\xE3\x82\x8B\xE3\x80\x82\xED\xA0\xBD\xED\xB8\x80\xEF\xBF\xBD",
     };
-    const unsigned char bad[] = {0x80, 0xBE, 0xBF, 0xC0, 0xC1, 0xC3, 0xE0, 0xE3, 0xED,
-                                 0xEF, 0xF0, 0xF8, 0xFF, 'a', 0x00};
+    const unsigned char bad[] = {0x80, 0xBE, 0xBF, 0xC0, 0xC1, 0xC3, 0xE0, 0xE3,
+                                 0xED, 0xEF, 0xF0, 0xF8, 0xFF, 'a',  0x00};
     for (const std::string& text : texts) {
         std::u16string w;
         ASSERT_EQ(1, Decode(text, &w));
@@ -184,11 +189,15 @@ locale_t MakeLatin1Locale() {
         char pattern[] = "/tmp/ktu-locale-XXXXXX";
         if (!mkdtemp(pattern)) return nullptr;
         dir = pattern;
-        std::string cmd = "localedef -i de_DE -f ISO-8859-1 " + dir +
-                          "/de_DE.ISO-8859-1 >/dev/null 2>&1";
+        std::string cmd =
+            "localedef -i de_DE -f ISO-8859-1 " + dir + "/de_DE.ISO-8859-1 >/dev/null 2>&1";
         if (std::system(cmd.c_str()) != 0) return nullptr;
         setenv("LOCPATH", dir.c_str(), 1);
     }
+#if KTU_HAS_ASAN
+    // glibc keeps the locale files it loads for the life of the process.
+    __lsan::ScopedDisabler keep_locale_data;
+#endif
     return newlocale(LC_ALL_MASK, "de_DE.ISO-8859-1", nullptr);
 }
 

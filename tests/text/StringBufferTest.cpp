@@ -9,8 +9,8 @@
 #include <ktutil/KtUSysError.h>
 
 #include <cstring>
-#include <vector>
 #include <string>
+#include <vector>
 
 namespace {
 

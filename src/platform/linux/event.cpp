@@ -1,4 +1,4 @@
-//===- sys_event.cpp - Events over pthread mutexes and conditions ---------===//
+//===- event.cpp - Events over pthread mutexes and conditions -------------===//
 #include "platform/event.h"
 
 #include <cerrno>

@@ -1,4 +1,4 @@
-//===- sys_fault.cpp - Crash signal handlers ------------------------------===//
+//===- fault.cpp - Crash signal handlers ----------------------------------===//
 #include "platform/fault.h"
 
 #include <atomic>

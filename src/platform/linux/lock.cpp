@@ -1,4 +1,4 @@
-//===- sys_lock.cpp - Futex-based recursive mutex -------------------------===//
+//===- lock.cpp - Futex-based recursive mutex -----------------------------===//
 #include "platform/lock.h"
 
 #include <linux/futex.h>

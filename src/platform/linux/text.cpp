@@ -1,4 +1,4 @@
-//===- sys_text.cpp - Small UTF-16 helpers --------------------------------===//
+//===- text.cpp - Small UTF-16 helpers ------------------------------------===//
 #include "platform/text.h"
 
 #include <cstdio>

@@ -1,4 +1,4 @@
-//===- sys_vm.cpp - Virtual memory of the platform layer ------------------===//
+//===- vm.cpp - Virtual memory of the platform layer ----------------------===//
 #include "platform/vm.h"
 
 #include <cerrno>
