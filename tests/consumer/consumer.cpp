@@ -66,10 +66,12 @@ int main() {
         arena.Dealloc(p);
     }
     // text and foundation
-    KtUStringBuffer text;
-    text.Format("%s %d", "items:", 3);
-    Check(std::strcmp(text.GetString(), "items: 3") == 0, "KtUStringBuffer::Format");
-    KtUError::Log("consumer: %s\n", text.GetString());
+    {
+        KtUStringBuffer text;
+        text.Format("%s %d", "items:", 3);
+        Check(std::strcmp(text.GetString(), "items: 3") == 0, "KtUStringBuffer::Format");
+        KtUError::Log("consumer: %s\n", text.GetString());
+    }
     // containers
     {
         KtUStrVoidPtrDict dict;
