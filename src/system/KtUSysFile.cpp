@@ -7,6 +7,7 @@
 #include <ktutil/KtUWideStringBuffer.h>
 
 #include "system/file_handles.h"
+#include "foundation/component.h"
 #include "platform/process.h"
 #include "platform/text.h"
 
@@ -414,25 +415,20 @@ pid_t WaitFor(pid_t pid, int* status) {
 
 } // namespace
 
-void KtUSysFile::Initialise() {
-    if (s_component.Initialise("KtUSysFile", "KtUSysFile.cpp " KTU_VERSION_STRING)) {
-        KtUError::Initialise();
-    }
+static bool TearDown() {
+    std::lock_guard<std::mutex> guard(s_lock);
+    s_search_paths.clear();
+    return true;
 }
 
-void KtUSysFile::Terminate() {
-    if (s_component.Terminate()) {
-        {
-            std::lock_guard<std::mutex> guard(s_lock);
-            s_search_paths.clear();
-        }
-        KtUError::Terminate();
-    }
-}
-
-int KtUSysFile::IsInitialised() {
-    return s_component.IsInitialised();
-}
+static constexpr ktu::detail::ComponentDecl kComponent{
+    .component = s_component,
+    .name = "KtUSysFile",
+    .info = KTU_COMPONENT_INFO,
+    .needs = ktu::detail::Needs<KtUError>,
+    .tear_down = TearDown,
+};
+KTU_COMPONENT_LIFECYCLE(KtUSysFile, kComponent)
 
 // --- Opening and writing ---------------------------------------------------
 
