@@ -110,7 +110,7 @@ void ResetRun() {
     g.run = State::Run{};
 }
 
-KtURawArena* NewArena(unsigned size, unsigned alignment, unsigned region_size) {
+[[nodiscard]] KtURawArena* NewArena(unsigned size, unsigned alignment, unsigned region_size) {
     if (g.run.arenas_used == kMaxArenas) ktu::sys::FatalUnhandled();
     return new (s_arena_store[g.run.arenas_used++]) KtURawArena(size, alignment, region_size);
 }
@@ -195,8 +195,8 @@ inline bool PurgeRetained() {
 }
 
 // Allocates from an arena under the lock, retrying through the new handler.
-__attribute__((noinline)) void* ArenaAllocSlow(KtURawArena* arena, unsigned counted, unsigned size,
-                                               int try_only) {
+[[nodiscard]] __attribute__((noinline)) void* ArenaAllocSlow(KtURawArena* arena, unsigned counted,
+                                                             unsigned size, int try_only) {
     for (;;) {
         {
             FastLockGuard guard(g_lock);
@@ -225,7 +225,8 @@ __attribute__((noinline)) void ArenaDeallocSlow(KtURawArena* arena, void* block,
 
 // The allocation hot path: while the process has one thread no lock is
 // taken, and the arena's common case is inline; everything else is out of line.
-inline void* ArenaAlloc(KtURawArena* arena, unsigned counted, unsigned size, int try_only) {
+[[nodiscard]] inline void* ArenaAlloc(KtURawArena* arena, unsigned counted, unsigned size,
+                                      int try_only) {
     if (__builtin_expect(ktu::sys::IsSingleThreaded(), 1)) {
         if (void* p = KtUArenaFastPath::TryAlloc(arena)) {
             g.run.arena_bytes += counted;
@@ -334,7 +335,7 @@ void FindLargestFreeArea(const ktu::sys::VmArea& area, void*) {
     }
 }
 
-bool RecordReservation(void* base, size_t size) {
+[[nodiscard]] bool RecordReservation(void* base, size_t size) {
     if (g.reservation_count == g.reservation_cap) {
         size_t cap = g.reservation_cap ? g.reservation_cap * 2 : 256;
         void* grown = std::realloc(g.reservations, cap * sizeof(Reservation));
