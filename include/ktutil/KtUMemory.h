@@ -67,7 +67,7 @@ public:
     // Sized blocks. Alloc returns null on failure as TryAlloc does, without
     // the bad-size check being skipped.
     static void* Alloc(unsigned int size, Alignment alignment);
-    static void* TryAlloc(unsigned int size, Alignment alignment);
+    [[nodiscard]] static void* TryAlloc(unsigned int size, Alignment alignment);
     static void* AllocEx(unsigned int size, Alignment alignment, int try_only);
     static void Dealloc(void* block, unsigned int size, Alignment alignment);
     static void* Resize(void* block, unsigned int old_size, unsigned int new_size,
@@ -81,16 +81,16 @@ public:
 
     // Heap blocks (counted with malloc_usable_size).
     static void* Malloc(unsigned int size);
-    static void* TryMalloc(unsigned int size);
+    [[nodiscard]] static void* TryMalloc(unsigned int size);
     static void* MallocEx(unsigned int size, int try_only);
     static void Free(void* block);
     static void* Realloc(void* block, unsigned int size);
-    static void* TryRealloc(void* block, unsigned int size);
+    [[nodiscard]] static void* TryRealloc(void* block, unsigned int size);
     static void* ReallocEx(void* block, unsigned int size, int try_only);
 
     // Regions: committed virtual memory aligned to the region size.
     static void* AllocRegion(unsigned int size, Lifetime lifetime);
-    static void* TryAllocRegion(unsigned int size, Lifetime lifetime);
+    [[nodiscard]] static void* TryAllocRegion(unsigned int size, Lifetime lifetime);
     static void* AllocRegionEx(unsigned int size, Lifetime lifetime, int try_only);
     static void DeallocRegion(void* block, unsigned int size, Lifetime lifetime);
 

@@ -3,6 +3,8 @@
 #include <ktutil/KtUComponent.h>
 #include <ktutil/KtUSysError.h>
 
+#include "foundation/component.h"
+
 #include <cstring>
 
 static KtUComponent s_component;
@@ -31,23 +33,13 @@ void Report(const KtUWChar* message) {
 
 } // namespace
 
-void KtUBitArray::Initialise() {
-    if (s_component.Initialise("KtUBitArray", "KtUBitArray.cpp " KTU_VERSION_STRING)) {
-        KtUSysError::Initialise();
-        KtUMemory::Initialise();
-    }
-}
-
-void KtUBitArray::Terminate() {
-    if (s_component.Terminate()) {
-        KtUMemory::Terminate();
-        KtUSysError::Terminate();
-    }
-}
-
-int KtUBitArray::IsInitialised() {
-    return s_component.IsInitialised();
-}
+static constexpr ktu::detail::ComponentDecl kComponent{
+    .component = s_component,
+    .name = "KtUBitArray",
+    .info = KTU_COMPONENT_INFO,
+    .needs = ktu::detail::Needs<KtUSysError, KtUMemory>,
+};
+KTU_COMPONENT_LIFECYCLE(KtUBitArray, kComponent)
 
 KtUComponent* KtUBitArray::GetComponent() {
     return &s_component;

@@ -3,17 +3,14 @@
 #include <ktutil/KtUDict.h>
 #include <ktutil/KtUString.h>
 
+#include "foundation/component.h"
+
 static KtUComponent s_component;
 
-void KtUDict::Initialise() {
-    if (s_component.Initialise("KtUDict", "KtUDict.cpp " KTU_VERSION_STRING))
-        KtUString::Initialise();
-}
-
-void KtUDict::Terminate() {
-    if (s_component.Terminate()) KtUString::Terminate();
-}
-
-int KtUDict::IsInitialised() {
-    return s_component.IsInitialised();
-}
+static constexpr ktu::detail::ComponentDecl kComponent{
+    .component = s_component,
+    .name = "KtUDict",
+    .info = KTU_COMPONENT_INFO,
+    .needs = ktu::detail::Needs<KtUString>,
+};
+KTU_COMPONENT_LIFECYCLE(KtUDict, kComponent)

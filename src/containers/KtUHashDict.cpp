@@ -22,6 +22,7 @@
 #include <ktutil/KtUWideString.h>
 
 #include "memory/mem_switches.h"
+#include "platform/assert.h"
 #include "platform/vm.h"
 #include "text/text_ops.h"
 
@@ -68,7 +69,7 @@ template <KeyKind Kind> struct Store {
 // KtUMemory.
 constexpr size_t kRegionArray = size_t(1) << 20;
 
-void* AllocArray(size_t bytes) {
+[[nodiscard]] void* AllocArray(size_t bytes) {
     if (bytes > 0xFFFFFFFFu) return nullptr; // beyond what the memory manager sizes
     if (bytes < kRegionArray) return KtUMemory::TryMalloc(static_cast<unsigned int>(bytes));
     void* block =
@@ -99,7 +100,7 @@ constexpr size_t kMaxChunkBytes = kRegionArray;
 
 // Adds a chunk of at least `want` cells (more when the table is big); false
 // when no memory can be had.
-bool AddChunk(Table* t, unsigned int want) {
+[[nodiscard]] bool AddChunk(Table* t, unsigned int want) {
     size_t cells = std::max<size_t>({want, t->cells, kFirstChunkCells});
     size_t bytes = sizeof(CellChunk) + cells * sizeof(void*);
     bytes = std::min(bytes, std::max(kMaxChunkBytes, sizeof(CellChunk) + want * sizeof(void*)));
@@ -116,7 +117,7 @@ bool AddChunk(Table* t, unsigned int want) {
 }
 
 // A cell for a new key, holding null; null when no memory can be had.
-void** NewCell(Table* t) {
+[[nodiscard]] void** NewCell(Table* t) {
     void** cell = t->free_cells;
     if (cell) {
         ktu::mem::Unpoison(cell, sizeof(void*));
@@ -161,7 +162,9 @@ void FreeArrays(Table* t) {
 
 // Empty slot arrays of the given capacity; false (and t unchanged but for
 // null arrays) when memory ran out.
-bool NewArrays(Table* t, unsigned int capacity, bool with_hashes) {
+[[nodiscard]] bool NewArrays(Table* t, unsigned int capacity, bool with_hashes) {
+    // Probing visits every group only of a power-of-two capacity.
+    KTU_ASSERT(capacity >= kGroup && (capacity & (capacity - 1)) == 0);
     t->capacity = capacity;
     t->count = 0;
     t->deleted = 0;
@@ -184,7 +187,7 @@ void FreeTable(Table* t) {
     KtUMemory::Dealloc(t, sizeof(Table), KtUMemory::eALIGN8);
 }
 
-template <KeyKind Kind> Table* NewTable(unsigned int capacity) {
+template <KeyKind Kind> [[nodiscard]] Table* NewTable(unsigned int capacity) {
     auto* t = static_cast<Table*>(KtUMemory::AllocEx(sizeof(Table), KtUMemory::eALIGN8, 0));
     if (!t) return nullptr;
     std::memset(static_cast<void*>(t), 0, sizeof(Table));
@@ -209,6 +212,7 @@ template <KeyKind Kind> void DeleteTable(Table* t) {
 
 // Puts a slot at the first empty or deleted place of its probe sequence.
 Slot* Place(Table* t, const Slot& slot, unsigned int hash) {
+    KTU_ASSERT(t->count + t->deleted < t->capacity); // else the probe never ends
     unsigned int pos = Home(t, hash);
     unsigned int m;
     for (unsigned int step = kGroup; !(m = t->MatchFree(pos)); step += kGroup)
@@ -227,7 +231,7 @@ Slot* Place(Table* t, const Slot& slot, unsigned int hash) {
 // stored hashes and pointer keys from a recomputed one (no key memory is
 // read), so the result depends only on the table's contents and history.
 // False, with the table as it was, when memory ran out.
-template <KeyKind Kind> bool Rebuild(Table* t, unsigned int capacity) {
+template <KeyKind Kind> [[nodiscard]] bool Rebuild(Table* t, unsigned int capacity) {
     Table old = *t;
     if (!NewArrays(t, capacity, old.hashes != nullptr)) {
         t->ctrl = old.ctrl;
@@ -241,6 +245,7 @@ template <KeyKind Kind> bool Rebuild(Table* t, unsigned int capacity) {
     for (unsigned int i = 0; i < old.capacity; ++i)
         if (IsFull(&old, i))
             Place(t, old.slots[i], old.hashes ? old.hashes[i] : Keys<Kind>::Hash(old.slots[i].key));
+    KTU_ASSERT(t->count == old.count && t->deleted == 0);
     FreeArrays(&old);
     return true;
 }
@@ -328,6 +333,7 @@ template <KeyKind Kind, class K> void* KtUHashDict<Kind, K>::FindAndRemove(K key
     Store<Kind>::Free(slot->key);
     m_table->SetCtrl(static_cast<unsigned int>(slot - m_table->slots), kDeleted);
     *slot = Slot{nullptr, nullptr};
+    KTU_ASSERT(m_table->count > 0);
     --m_table->count;
     ++m_table->deleted;
     return value;

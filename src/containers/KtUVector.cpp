@@ -4,25 +4,17 @@
 #include <ktutil/KtUSysError.h>
 #include <ktutil/KtUVector.h>
 
+#include "foundation/component.h"
+
 static KtUComponent s_component;
 
-void KtUVector::Initialise() {
-    if (s_component.Initialise("KtUVector", "KtUVector.cpp " KTU_VERSION_STRING)) {
-        KtUSysError::Initialise();
-        KtUMemory::Initialise();
-    }
-}
-
-void KtUVector::Terminate() {
-    if (s_component.Terminate()) {
-        KtUMemory::Terminate();
-        KtUSysError::Terminate();
-    }
-}
-
-int KtUVector::IsInitialised() {
-    return s_component.IsInitialised();
-}
+static constexpr ktu::detail::ComponentDecl kComponent{
+    .component = s_component,
+    .name = "KtUVector",
+    .info = KTU_COMPONENT_INFO,
+    .needs = ktu::detail::Needs<KtUSysError, KtUMemory>,
+};
+KTU_COMPONENT_LIFECYCLE(KtUVector, kComponent)
 
 KtUComponent* KtUVector::GetComponent() {
     return &s_component;

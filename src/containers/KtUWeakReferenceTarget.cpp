@@ -3,21 +3,17 @@
 #include <ktutil/KtUWeakReferenceHandle.h>
 #include <ktutil/KtUWeakReferenceTarget.h>
 
+#include "foundation/component.h"
+
 static KtUComponent s_component;
 
-void KtUWeakReferenceTarget::Initialise() {
-    if (s_component.Initialise("KtUWeakReferenceTarget",
-                               "KtUWeakReferenceTarget.cpp " KTU_VERSION_STRING))
-        KtUMemory::Initialise();
-}
-
-void KtUWeakReferenceTarget::Terminate() {
-    if (s_component.Terminate()) KtUMemory::Terminate();
-}
-
-int KtUWeakReferenceTarget::IsInitialised() {
-    return s_component.IsInitialised();
-}
+static constexpr ktu::detail::ComponentDecl kComponent{
+    .component = s_component,
+    .name = "KtUWeakReferenceTarget",
+    .info = KTU_COMPONENT_INFO,
+    .needs = ktu::detail::Needs<KtUMemory>,
+};
+KTU_COMPONENT_LIFECYCLE(KtUWeakReferenceTarget, kComponent)
 
 KtUWeakReferenceTarget::~KtUWeakReferenceTarget() {
     if (m_handle) m_handle->m_target = nullptr;

@@ -1,6 +1,7 @@
 //===- KtUComponent.cpp - Registration record of a service class ----------===//
 #include <ktutil/KtUComponent.h>
 
+#include "foundation/component.h"
 #include "platform/text.h"
 
 #include <cstring>
@@ -58,4 +59,21 @@ int KtUComponent::DeleteHandlers() {
 int KtUComponent::IsName(const char* name) const {
     if (!m_name || !name) return m_name == name;
     return strcoll_l(m_name, name, ktu::sys::DefaultLocale()) == 0;
+}
+
+bool ktu::detail::InitialiseComponent(const ComponentDecl& decl) {
+    if (!decl.component.Initialise(decl.name, decl.info)) return false;
+    if (decl.still_set_up && decl.still_set_up()) return true;
+    for (const Need& need : decl.needs)
+        need.initialise();
+    if (decl.set_up) decl.set_up();
+    return true;
+}
+
+bool ktu::detail::TerminateComponent(const ComponentDecl& decl) {
+    if (!decl.component.Terminate()) return false;
+    if (decl.tear_down && !decl.tear_down()) return true;
+    for (auto need = decl.needs.rbegin(); need != decl.needs.rend(); ++need)
+        need->terminate();
+    return true;
 }

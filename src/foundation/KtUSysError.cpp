@@ -2,6 +2,7 @@
 #include <ktutil/KtUComponent.h>
 #include <ktutil/KtUSysError.h>
 
+#include "foundation/component.h"
 #include "foundation/fatal.h"
 #include "platform/clock.h"
 #include "platform/fault.h"
@@ -204,35 +205,53 @@ namespace ktu::sys {
 
 // --- Lifecycle -------------------------------------------------------------
 
+namespace {
+
+void SetUp();
+
+constexpr ktu::detail::ComponentDecl kComponent{
+    .component = s_component,
+    .name = "KtUSysError",
+    .info = KTU_COMPONENT_INFO,
+    .set_up = SetUp,
+};
+
+// Registration does not log while KtUSysError registers itself (the log may
+// be all there is), so the Init line is written here.
+void SetUp() {
+    s_global_handler = nullptr;
+    for (auto& handler : s_severity_handler)
+        handler = nullptr;
+    s_log_post_cb = nullptr;
+    {
+        ktu::sys::LockGuard guard(s_lock);
+        s_dump_path[0] = 0;
+        s_dump_path_utf8[0] = 0;
+        s_dump_type = 0;
+        s_dump_include_log = 1;
+        s_before_dump = nullptr;
+        s_after_dump = nullptr;
+        s_debug_break_hook = nullptr;
+        s_force_exit_hook = nullptr;
+        s_force_clean_exit_hook = nullptr;
+    }
+    KtUSysError::LogUTF8String("Init: KtUSysError (");
+    KtUSysError::LogUTF8String(kComponent.info);
+    KtUSysError::LogUTF8String(")\n");
+}
+
+} // namespace
+
 void KtUSysError::Initialise() {
     ++s_registering;
-    static const char kInfo[] = "KtUSysError.cpp " KTU_VERSION_STRING;
-    if (s_component.Initialise("KtUSysError", kInfo)) {
-        s_global_handler = nullptr;
-        for (auto& handler : s_severity_handler)
-            handler = nullptr;
-        s_log_post_cb = nullptr;
-        {
-            ktu::sys::LockGuard guard(s_lock);
-            s_dump_path[0] = 0;
-            s_dump_path_utf8[0] = 0;
-            s_dump_type = 0;
-            s_dump_include_log = 1;
-            s_before_dump = nullptr;
-            s_after_dump = nullptr;
-            s_debug_break_hook = nullptr;
-            s_force_exit_hook = nullptr;
-            s_force_clean_exit_hook = nullptr;
-        }
-        LogUTF8String("Init: KtUSysError (");
-        LogUTF8String(kInfo);
-        LogUTF8String(")\n");
-    }
+    ktu::detail::InitialiseComponent(kComponent);
     --s_registering;
 }
 
 void KtUSysError::Terminate() {
-    if (!s_component.Terminate()) return;
+    if (!ktu::detail::TerminateComponent(kComponent)) return;
+    // The list ends with KtUSysError: every component still registered is
+    // reported and dropped with its handlers.
     ktu::sys::LockGuard guard(s_lock);
     for (KtUComponent* c = s_first; c;) {
         KtUComponent* next = c->m_next;

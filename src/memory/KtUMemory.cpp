@@ -6,6 +6,7 @@
 #include "memory/mem_arena.h"
 #include "memory/mem_retain.h"
 #include "memory/mem_switches.h"
+#include "foundation/component.h"
 #include "foundation/fatal.h"
 #include "platform/lock.h"
 #include "platform/text.h"
@@ -37,58 +38,81 @@ constexpr unsigned kSpareSize = 0x1000000u;
 constexpr unsigned kMaxArenas = 320;
 constexpr unsigned kMaxExact = 24;
 
-KtUComponent s_component;
-bool s_setup = false;
-
-// Switches; the *_set flags record that the program chose, which overrides
-// the environment.
-bool s_force_malloc = false;
-// Set up and not forced to the heap: the one test the small-block hot paths
-// make before they index the small table.
-bool s_small_direct = false;
-bool s_force_malloc_region = false;
-bool s_use_medium = true;
-bool s_scrub_set = false, s_check_set = false, s_force_set = false, s_medium_set = false;
-
-unsigned s_page_size = 4096;
-unsigned s_region_size = unsigned(ktu::sys::kRegionSize);
-unsigned s_region_threshold = 128 * unsigned(ktu::sys::kRegionSize);
-
-// Size-class tables. s_small[i] serves blocks of 4 * i bytes.
-KtURawArena* s_small[kMaxSmall / 4 + 1];
-KtURawArena* s_medium[5][64];
-unsigned s_medium_largest[5];
-unsigned s_max_medium = kMaxSmall; // 16256 while the medium tables exist
-unsigned s_medium_created = 0;
 struct ExactEntry {
     unsigned size;
     KtURawArena* arena;
 };
-ExactEntry s_exact[kMaxExact];
-unsigned s_exact_count = 0;
-
-// Arena objects live in static storage: the manager must not need a heap.
-alignas(KtURawArena) unsigned char s_arena_store[kMaxArenas][sizeof(KtURawArena)];
-unsigned s_arenas_used = 0;
-
-uint64_t s_arena_bytes = 0, s_malloc_bytes = 0, s_region_bytes = 0, s_external_bytes = 0;
-KtUMemory::ExternalMemoryCB* s_callbacks = nullptr;
-unsigned s_callback_count = 0, s_callback_cap = 0;
-KtUMemory::NewHandler s_new_handler = nullptr;
-
-void* s_spare_region = nullptr;
 struct Reservation {
     void* base;
     size_t size;
 };
-Reservation* s_reservations = nullptr;
-size_t s_reservation_count = 0, s_reservation_cap = 0;
 
-uintptr_t s_largest_free_base = 0, s_largest_free_size = 0;
+// The manager's state, in one object. `run` is what Initialise sets up; it
+// starts from its defaults and Terminate, having released what it holds,
+// resets it (ResetRun). The other groups survive Terminate.
+struct State {
+    struct Run {
+        bool set_up = false;
+        // Set up and not forced to the heap: the one test the small-block hot
+        // paths make before they index the small table.
+        bool small_direct = false;
+        // Size-class tables. small[i] serves blocks of 4 * i bytes.
+        KtURawArena* small[kSmallArenas + 1] = {};
+        uint64_t arena_bytes = 0, malloc_bytes = 0, region_bytes = 0, external_bytes = 0;
+        KtURawArena* medium[5][64] = {};
+        unsigned medium_largest[5] = {};
+        unsigned max_medium = kMaxSmall; // 16256 while the medium tables exist
+        unsigned medium_created = 0;
+        ExactEntry exact[kMaxExact] = {};
+        unsigned exact_count = 0;
+        unsigned arenas_used = 0; // of arena_store
+        KtUMemory::ExternalMemoryCB* callbacks = nullptr;
+        unsigned callback_count = 0, callback_cap = 0;
+    } run;
 
-KtURawArena* NewArena(unsigned size, unsigned alignment, unsigned region_size) {
-    if (s_arenas_used == kMaxArenas) ktu::sys::FatalUnhandled();
-    return new (s_arena_store[s_arenas_used++]) KtURawArena(size, alignment, region_size);
+    // Deallocations until the next look at the clock for retained memory to
+    // purge; runs on across Terminate.
+    unsigned tick_countdown = ktu::mem::kTickInterval;
+
+    // Switches: the program's choices, which survive Terminate. The *_set
+    // flags record that the program chose, which overrides the environment;
+    // force_malloc_region is read from the environment at each set-up.
+    struct Choices {
+        bool force_malloc = false;
+        bool force_malloc_region = false;
+        bool use_medium = true;
+        bool scrub_set = false, check_set = false, force_set = false, medium_set = false;
+        KtUMemory::NewHandler new_handler = nullptr;
+    } choices;
+
+    // Facts about the address space, measured at each set-up and kept after.
+    struct Platform {
+        unsigned page_size = 4096;
+        unsigned region_size = unsigned(ktu::sys::kRegionSize);
+        unsigned region_threshold = 128 * unsigned(ktu::sys::kRegionSize);
+        uintptr_t largest_free_base = 0, largest_free_size = 0;
+    } platform;
+
+    // Address space held until released explicitly (Terminate undoes the
+    // restriction).
+    void* spare_region = nullptr;
+    Reservation* reservations = nullptr;
+    size_t reservation_count = 0, reservation_cap = 0;
+};
+
+KtUComponent s_component;
+constinit State g;
+
+// Arena objects live in static storage: the manager must not need a heap.
+alignas(KtURawArena) unsigned char s_arena_store[kMaxArenas][sizeof(KtURawArena)];
+
+void ResetRun() {
+    g.run = State::Run{};
+}
+
+[[nodiscard]] KtURawArena* NewArena(unsigned size, unsigned alignment, unsigned region_size) {
+    if (g.run.arenas_used == kMaxArenas) ktu::sys::FatalUnhandled();
+    return new (s_arena_store[g.run.arenas_used++]) KtURawArena(size, alignment, region_size);
 }
 
 void PostV(KtUSysError::Severity severity, const char* format, va_list args) {
@@ -142,24 +166,25 @@ inline unsigned SmallIndex(unsigned size, KtUMemory::Alignment alignment) {
 }
 
 inline KtURawArena* MediumArena(unsigned n) {
-    if (n <= 1024) return s_medium[0][(n - 513) >> 3];
-    if (n <= 2048) return s_medium[1][(n - 1025) >> 4];
-    if (n <= 4096) return s_medium[2][(n - 2049) >> 5];
-    if (n <= 8192) return s_medium[3][(n - 4097) >> 6];
-    return s_medium[4][(n - 8193) >> 7];
+    if (n <= 1024) return g.run.medium[0][(n - 513) >> 3];
+    if (n <= 2048) return g.run.medium[1][(n - 1025) >> 4];
+    if (n <= 4096) return g.run.medium[2][(n - 2049) >> 5];
+    if (n <= 8192) return g.run.medium[3][(n - 4097) >> 6];
+    return g.run.medium[4][(n - 8193) >> 7];
 }
 
 inline bool IsMedium(unsigned n) {
-    return n > kMaxSmall && n <= s_max_medium;
+    return n > kMaxSmall && n <= g.run.max_medium;
 }
 
 inline bool IsDirect(unsigned n) {
-    return !s_force_malloc_region && (n >= s_region_threshold || n % s_region_size == 0);
+    return !g.choices.force_malloc_region &&
+           (n >= g.platform.region_threshold || n % g.platform.region_size == 0);
 }
 
 KtURawArena* ExactArena(unsigned n) {
-    for (unsigned i = 0; i < s_exact_count; ++i)
-        if (s_exact[i].size == n) return s_exact[i].arena;
+    for (unsigned i = 0; i < g.run.exact_count; ++i)
+        if (g.run.exact[i].size == n) return g.run.exact[i].arena;
     return nullptr;
 }
 
@@ -170,43 +195,41 @@ inline bool PurgeRetained() {
 }
 
 // Allocates from an arena under the lock, retrying through the new handler.
-__attribute__((noinline)) void* ArenaAllocSlow(KtURawArena* arena, unsigned counted, unsigned size,
-                                               int try_only) {
+[[nodiscard]] __attribute__((noinline)) void* ArenaAllocSlow(KtURawArena* arena, unsigned counted,
+                                                             unsigned size, int try_only) {
     for (;;) {
         {
             FastLockGuard guard(g_lock);
             if (void* p = arena->Alloc()) {
-                s_arena_bytes += counted;
+                g.run.arena_bytes += counted;
                 return p;
             }
         }
         if (PurgeRetained()) continue;
-        KtUMemory::NewHandler handler = s_new_handler;
+        KtUMemory::NewHandler handler = g.choices.new_handler;
         if (!handler || !handler(size, try_only)) return nullptr;
     }
 }
 
-// Deallocations until the next look at the clock for retained memory to purge.
-unsigned s_tick_countdown = ktu::mem::kTickInterval;
-
 __attribute__((noinline)) void TickNow() {
-    s_tick_countdown = ktu::mem::kTickInterval;
+    g.tick_countdown = ktu::mem::kTickInterval;
     ktu::mem::Tick();
 }
 
 __attribute__((noinline)) void ArenaDeallocSlow(KtURawArena* arena, void* block, unsigned counted) {
     FastLockGuard guard(g_lock);
     arena->Dealloc(block);
-    s_arena_bytes -= counted;
-    if (--s_tick_countdown == 0) TickNow();
+    g.run.arena_bytes -= counted;
+    if (--g.tick_countdown == 0) TickNow();
 }
 
 // The allocation hot path: while the process has one thread no lock is
 // taken, and the arena's common case is inline; everything else is out of line.
-inline void* ArenaAlloc(KtURawArena* arena, unsigned counted, unsigned size, int try_only) {
+[[nodiscard]] inline void* ArenaAlloc(KtURawArena* arena, unsigned counted, unsigned size,
+                                      int try_only) {
     if (__builtin_expect(ktu::sys::IsSingleThreaded(), 1)) {
         if (void* p = KtUArenaFastPath::TryAlloc(arena)) {
-            s_arena_bytes += counted;
+            g.run.arena_bytes += counted;
             return p;
         }
     }
@@ -216,8 +239,8 @@ inline void* ArenaAlloc(KtURawArena* arena, unsigned counted, unsigned size, int
 inline void ArenaDealloc(KtURawArena* arena, void* block, unsigned counted) {
     if (__builtin_expect(ktu::sys::IsSingleThreaded(), 1) &&
         KtUArenaFastPath::TryDealloc(arena, block)) {
-        s_arena_bytes -= counted;
-        if (__builtin_expect(--s_tick_countdown == 0, 0)) TickNow();
+        g.run.arena_bytes -= counted;
+        if (__builtin_expect(--g.tick_countdown == 0, 0)) TickNow();
         return;
     }
     ArenaDeallocSlow(arena, block, counted);
@@ -246,7 +269,7 @@ unsigned BuildMedium(KtURawArena** table, unsigned start, unsigned end, unsigned
         if (wasteful(prev + 1, count))
             finer = BuildMedium(table + filled, first, last, step, 2 * r, prev);
         KtURawArena* arena = NewArena(last, 8, r);
-        ++s_medium_created;
+        ++g.run.medium_created;
         for (unsigned i = filled + finer; i < filled + entries; ++i)
             table[i] = arena;
         filled += entries;
@@ -261,66 +284,66 @@ unsigned BuildMedium(KtURawArena** table, unsigned start, unsigned end, unsigned
 // The medium tables (when medium arenas are on) and the exact table; their
 // arenas follow the small ones in the arena store.
 void BuildSizedTables() {
-    s_max_medium = kMaxSmall;
-    s_medium_created = 0;
-    std::memset(s_medium, 0, sizeof(s_medium));
-    if (s_use_medium) {
+    g.run.max_medium = kMaxSmall;
+    g.run.medium_created = 0;
+    std::memset(g.run.medium, 0, sizeof(g.run.medium));
+    if (g.choices.use_medium) {
         unsigned prev = kMaxSmall;
         for (unsigned t = 0; t < 5; ++t) {
             unsigned step = 8u << t;
             unsigned start = (kMaxSmall << t) + step, end = 1024u << t;
-            BuildMedium(s_medium[t], start, end, step, s_region_size, prev);
-            s_medium_largest[t] = s_medium[t][62]->GetAlignedSize();
-            prev = s_medium_largest[t];
+            BuildMedium(g.run.medium[t], start, end, step, g.platform.region_size, prev);
+            g.run.medium_largest[t] = g.run.medium[t][62]->GetAlignedSize();
+            prev = g.run.medium_largest[t];
         }
         for (unsigned t = 0; t < 4; ++t)
-            s_medium[t][63] = s_medium[t + 1][0];
-        s_max_medium = s_medium_largest[4];
-        ktu::mem::LogLine("Created %d medium block allocators\n", int(s_medium_created));
+            g.run.medium[t][63] = g.run.medium[t + 1][0];
+        g.run.max_medium = g.run.medium_largest[4];
+        ktu::mem::LogLine("Created %d medium block allocators\n", int(g.run.medium_created));
     }
     // Exact sizes: 2^k - 8 below the page size, 2^k - 24 below the region size.
-    s_exact_count = 0;
+    g.run.exact_count = 0;
     unsigned p = 1;
-    while (p < s_max_medium)
+    while (p < g.run.max_medium)
         p <<= 1;
-    for (p <<= 1; p < s_region_size && s_exact_count < kMaxExact; p <<= 1) {
-        unsigned size = p < s_page_size ? p - 8 : p - 24;
-        s_exact[s_exact_count++] = {size, NewArena(size, 8, 0)};
+    for (p <<= 1; p < g.platform.region_size && g.run.exact_count < kMaxExact; p <<= 1) {
+        unsigned size = p < g.platform.page_size ? p - 8 : p - 24;
+        g.run.exact[g.run.exact_count++] = {size, NewArena(size, 8, 0)};
     }
 }
 
 void BuildTables() {
     for (unsigned i = 1; i <= kSmallArenas; ++i)
-        s_small[i] = NewArena(i * 4, (i * 4) % 8 == 0 ? 8 : 4, 0);
+        g.run.small[i] = NewArena(i * 4, (i * 4) % 8 == 0 ? 8 : 4, 0);
     BuildSizedTables();
 }
 
 // Releases and destroys the arenas from index first of the store on.
 void DestroyArenas(unsigned first) {
-    for (unsigned i = first; i < s_arenas_used; ++i) {
+    for (unsigned i = first; i < g.run.arenas_used; ++i) {
         KtURawArena* arena = reinterpret_cast<KtURawArena*>(s_arena_store[i]);
         arena->Release();
         arena->~KtURawArena();
     }
-    s_arenas_used = first;
+    g.run.arenas_used = first;
 }
 
 void FindLargestFreeArea(const ktu::sys::VmArea& area, void*) {
-    if (area.free && area.size > s_largest_free_size) {
-        s_largest_free_size = area.size;
-        s_largest_free_base = area.base;
+    if (area.free && area.size > g.platform.largest_free_size) {
+        g.platform.largest_free_size = area.size;
+        g.platform.largest_free_base = area.base;
     }
 }
 
-bool RecordReservation(void* base, size_t size) {
-    if (s_reservation_count == s_reservation_cap) {
-        size_t cap = s_reservation_cap ? s_reservation_cap * 2 : 256;
-        void* grown = std::realloc(s_reservations, cap * sizeof(Reservation));
+[[nodiscard]] bool RecordReservation(void* base, size_t size) {
+    if (g.reservation_count == g.reservation_cap) {
+        size_t cap = g.reservation_cap ? g.reservation_cap * 2 : 256;
+        void* grown = std::realloc(g.reservations, cap * sizeof(Reservation));
         if (!grown) return false;
-        s_reservations = static_cast<Reservation*>(grown);
-        s_reservation_cap = cap;
+        g.reservations = static_cast<Reservation*>(grown);
+        g.reservation_cap = cap;
     }
-    s_reservations[s_reservation_count++] = {base, size};
+    g.reservations[g.reservation_count++] = {base, size};
     return true;
 }
 
@@ -363,82 +386,89 @@ bool CheckBytes(const void* block, unsigned from, unsigned to, unsigned char exp
 // Lifecycle
 //===----------------------------------------------------------------------===//
 
-void KtUMemory::Initialise() {
-    if (!s_component.Initialise("KtUMemory", "KtUMemory.cpp " KTU_VERSION_STRING) || s_setup) return;
-    KtUSysError::Initialise();
-    if (!s_scrub_set) ktu::mem::SetSwitch(ktu::mem::kScrubSwitch, EnvOn("QB4_SCRUB_MEMORY"));
-    if (!s_check_set) ktu::mem::SetSwitch(ktu::mem::kCheckSwitch, EnvOn("QB4_CHECK_MEMORY"));
-    if (!s_force_set) s_force_malloc = EnvOn("QB4_FORCE_MALLOC");
-    s_force_malloc_region = EnvOn("QB4_FORCE_MALLOC_REGION");
+namespace {
+
+void SetUp() {
+    ResetRun();
+    if (!g.choices.scrub_set)
+        ktu::mem::SetSwitch(ktu::mem::kScrubSwitch, EnvOn("QB4_SCRUB_MEMORY"));
+    if (!g.choices.check_set)
+        ktu::mem::SetSwitch(ktu::mem::kCheckSwitch, EnvOn("QB4_CHECK_MEMORY"));
+    if (!g.choices.force_set) g.choices.force_malloc = EnvOn("QB4_FORCE_MALLOC");
+    g.choices.force_malloc_region = EnvOn("QB4_FORCE_MALLOC_REGION");
     // The environment can always turn medium arenas off; otherwise a choice
     // the program made before Initialise stands.
     if (EnvOn("QB5_DISABLE_MEDIUM_BLOCK_ALLOCATORS"))
-        s_use_medium = false;
-    else if (!s_medium_set)
-        s_use_medium = true;
+        g.choices.use_medium = false;
+    else if (!g.choices.medium_set)
+        g.choices.use_medium = true;
 
-    s_page_size = unsigned(ktu::sys::PageSize());
-    s_region_size = unsigned(ktu::sys::kRegionSize);
-    s_largest_free_base = s_largest_free_size = 0;
+    g.platform.page_size = unsigned(ktu::sys::PageSize());
+    g.platform.region_size = unsigned(ktu::sys::kRegionSize);
+    g.platform.largest_free_base = g.platform.largest_free_size = 0;
     ktu::sys::VmWalk(FindLargestFreeArea, nullptr);
     ktu::mem::LogLine("KtUMemory: Largest free region of address space %llu bytes at %llX\n",
-                      static_cast<unsigned long long>(s_largest_free_size),
-                      static_cast<unsigned long long>(s_largest_free_base));
-    s_region_threshold = 128 * s_region_size;
+                      static_cast<unsigned long long>(g.platform.largest_free_size),
+                      static_cast<unsigned long long>(g.platform.largest_free_base));
+    g.platform.region_threshold = 128 * g.platform.region_size;
 
-    s_arenas_used = 0;
     BuildTables();
-
-    s_arena_bytes = s_malloc_bytes = s_region_bytes = s_external_bytes = 0;
-    s_callbacks = nullptr;
-    s_callback_count = s_callback_cap = 0;
-    s_setup = true;
-    s_small_direct = !s_force_malloc;
+    g.run.set_up = true;
+    g.run.small_direct = !g.choices.force_malloc;
 }
 
-void KtUMemory::Terminate() {
-    if (!s_component.Terminate() || !s_setup) return;
+// Blocks still allocated keep everything, KtUSysError included, in place: a
+// later Initialise finds the manager set up and goes on with it.
+bool TearDown() {
+    if (!g.run.set_up) return false;
     bool outstanding = false;
-    if (s_arena_bytes) {
+    if (g.run.arena_bytes) {
         Post(KtUSysError::eWARNING,
              "%llu arena bytes still allocated at KtUMemory::Terminate. Not terminating.",
-             static_cast<unsigned long long>(s_arena_bytes));
+             static_cast<unsigned long long>(g.run.arena_bytes));
         outstanding = true;
     }
-    if (s_malloc_bytes) {
+    if (g.run.malloc_bytes) {
         Post(KtUSysError::eWARNING,
              "%llu malloc bytes still allocated at KtUMemory::Terminate. Not terminating.",
-             static_cast<unsigned long long>(s_malloc_bytes));
+             static_cast<unsigned long long>(g.run.malloc_bytes));
         outstanding = true;
     }
-    if (s_region_bytes) {
+    if (g.run.region_bytes) {
         Post(KtUSysError::eWARNING,
              "%llu region bytes still allocated at KtUMemory::Terminate. Not terminating.",
-             static_cast<unsigned long long>(s_region_bytes));
+             static_cast<unsigned long long>(g.run.region_bytes));
         outstanding = true;
     }
     if (outstanding) {
-        ReleaseRetainedMemory();
-        return;
+        KtUMemory::ReleaseRetainedMemory();
+        return false;
     }
-    std::free(s_callbacks);
-    s_callbacks = nullptr;
-    s_callback_count = s_callback_cap = 0;
-    ResetMaxRegionSize();
+    std::free(g.run.callbacks);
+    KtUMemory::ResetMaxRegionSize();
     DestroyArenas(0);
-    ReleaseRetainedMemory();
-    std::memset(s_small, 0, sizeof(s_small));
-    std::memset(s_medium, 0, sizeof(s_medium));
-    s_exact_count = 0;
-    s_max_medium = kMaxSmall;
-    KtUSysError::Terminate();
-    s_setup = false;
-    s_small_direct = false;
+    KtUMemory::ReleaseRetainedMemory();
+    ResetRun();
+    return true;
 }
 
-int KtUMemory::IsInitialised() {
-    return s_component.IsInitialised();
+bool StillSetUp() {
+    return g.run.set_up;
 }
+
+constexpr ktu::detail::ComponentDecl kComponent{
+    .component = s_component,
+    .name = "KtUMemory",
+    .info = KTU_COMPONENT_INFO,
+    .needs = ktu::detail::Needs<KtUSysError>,
+    .set_up = SetUp,
+    .tear_down = TearDown,
+    .still_set_up = StillSetUp,
+};
+
+} // namespace
+
+KTU_COMPONENT_LIFECYCLE(KtUMemory, kComponent)
 
 //===----------------------------------------------------------------------===//
 // Sized blocks
@@ -456,9 +486,9 @@ void* KtUMemory::TryAlloc(unsigned int size, Alignment alignment) {
 }
 
 void* KtUMemory::AllocEx(unsigned int size, Alignment alignment, int try_only) {
-    if (__builtin_expect(size - 1u < kMaxSmall && s_small_direct, 1)) {
+    if (__builtin_expect(size - 1u < kMaxSmall && g.run.small_direct, 1)) {
         unsigned i = SmallIndex(size, alignment);
-        return ArenaAlloc(s_small[i], i * 4, size, try_only);
+        return ArenaAlloc(g.run.small[i], i * 4, size, try_only);
     }
     return AllocOther(size, try_only);
 }
@@ -466,8 +496,8 @@ void* KtUMemory::AllocEx(unsigned int size, Alignment alignment, int try_only) {
 // AllocEx beyond the small arenas.
 __attribute__((noinline)) static void* AllocOther(unsigned int size, int try_only) {
     if (size == 0) return nullptr;
-    if (__builtin_expect(!s_setup, 0)) return NotInitialised("Alloc", size);
-    if (s_force_malloc) return KtUMemory::MallocEx(size, try_only);
+    if (__builtin_expect(!g.run.set_up, 0)) return NotInitialised("Alloc", size);
+    if (g.choices.force_malloc) return KtUMemory::MallocEx(size, try_only);
     if (!try_only) CheckSize(size);
     if (IsMedium(size)) {
         KtURawArena* arena = MediumArena(size);
@@ -477,21 +507,22 @@ __attribute__((noinline)) static void* AllocOther(unsigned int size, int try_onl
         for (;;) {
             if (void* p = ktu::sys::VmReserveCommitted(size)) {
                 FastLockGuard guard(g_lock);
-                s_region_bytes += size;
+                g.run.region_bytes += size;
                 return p;
             }
             ktu::mem::LogLine(
                 "virtual_alloc_alloc: Failed to allocate size %d, allocation type %x, protect %x\n",
                 int(size), 0x3000u, 4u);
             if (PurgeRetained()) continue;
-            KtUMemory::NewHandler handler = s_new_handler;
+            KtUMemory::NewHandler handler = g.choices.new_handler;
             if (!handler || !handler(size, 1)) break;
         }
         // Fall back to the heap; the byte before the block says how far the
         // heap block starts before it, and keeps it off a region boundary.
         unsigned char* heap = static_cast<unsigned char*>(KtUMemory::MallocEx(size + 16, try_only));
         if (!heap) return nullptr;
-        unsigned offset = (reinterpret_cast<uintptr_t>(heap + 8) & (s_region_size - 1)) ? 8 : 16;
+        unsigned offset =
+            (reinterpret_cast<uintptr_t>(heap + 8) & (g.platform.region_size - 1)) ? 8 : 16;
         heap[offset - 1] = static_cast<unsigned char>(offset);
         return heap + offset;
     }
@@ -500,9 +531,9 @@ __attribute__((noinline)) static void* AllocOther(unsigned int size, int try_onl
 }
 
 void KtUMemory::Dealloc(void* block, unsigned int size, Alignment alignment) {
-    if (__builtin_expect(size - 1u < kMaxSmall && s_small_direct, 1) && block) {
+    if (__builtin_expect(size - 1u < kMaxSmall && g.run.small_direct, 1) && block) {
         unsigned i = SmallIndex(size, alignment);
-        ArenaDealloc(s_small[i], block, i * 4);
+        ArenaDealloc(g.run.small[i], block, i * 4);
         return;
     }
     DeallocOther(block, size);
@@ -512,12 +543,12 @@ void KtUMemory::Dealloc(void* block, unsigned int size, Alignment alignment) {
 __attribute__((noinline)) static void DeallocOther(void* block, unsigned int size) {
     if (!block || size == 0) // nothing of size 0 was handed out
         return;
-    if (__builtin_expect(!s_setup, 0)) {
+    if (__builtin_expect(!g.run.set_up, 0)) {
         NotInitialised("Dealloc", size);
         return;
     }
     CheckSize(size);
-    if (s_force_malloc) {
+    if (g.choices.force_malloc) {
         KtUMemory::Free(block);
         return;
     }
@@ -527,10 +558,10 @@ __attribute__((noinline)) static void DeallocOther(void* block, unsigned int siz
         return;
     }
     if (IsDirect(size)) {
-        if ((reinterpret_cast<uintptr_t>(block) & (s_region_size - 1)) == 0) {
+        if ((reinterpret_cast<uintptr_t>(block) & (g.platform.region_size - 1)) == 0) {
             ktu::sys::VmRelease(block, size);
             FastLockGuard guard(g_lock);
-            s_region_bytes -= size;
+            g.run.region_bytes -= size;
             return;
         }
         unsigned char* p = static_cast<unsigned char*>(block);
@@ -561,7 +592,7 @@ void* KtUMemory::Resize(void* block, unsigned int old_size, unsigned int new_siz
     if (!block) return AllocEx(new_size, alignment, 0);
     CheckSize(old_size);
     CheckSize(new_size);
-    if (s_force_malloc) return ReallocEx(block, new_size, 0);
+    if (g.choices.force_malloc) return ReallocEx(block, new_size, 0);
     if (old_size <= kMaxSmall && new_size <= kMaxSmall &&
         SmallIndex(old_size, alignment) == SmallIndex(new_size, alignment))
         return block;
@@ -604,23 +635,23 @@ unsigned int KtUMemory::GetBestBlockSize(unsigned int n) {
     if (n <= 4) return 4;
     if (n <= kMaxSmall) return NextPowerOfTwo(n);
     if (IsMedium(n)) {
-        for (unsigned largest : s_medium_largest)
+        for (unsigned largest : g.run.medium_largest)
             if (largest >= n) return largest;
     }
-    if (n < s_region_size) {
-        for (unsigned i = 0; i < s_exact_count; ++i)
-            if (s_exact[i].size >= n) return s_exact[i].size;
-        return s_region_size;
+    if (n < g.platform.region_size) {
+        for (unsigned i = 0; i < g.run.exact_count; ++i)
+            if (g.run.exact[i].size >= n) return g.run.exact[i].size;
+        return g.platform.region_size;
     }
     return NextPowerOfTwo(n);
 }
 
 unsigned int KtUMemory::GetPageBlockSize() {
-    return s_page_size - 24;
+    return g.platform.page_size - 24;
 }
 
 unsigned int KtUMemory::GetRegionBlockSize() {
-    return s_region_size;
+    return g.platform.region_size;
 }
 
 //===----------------------------------------------------------------------===//
@@ -644,11 +675,11 @@ void* KtUMemory::MallocEx(unsigned int size, int try_only) {
     FastLockGuard guard(g_lock);
     for (;;) {
         if (void* p = std::malloc(size)) {
-            s_malloc_bytes += malloc_usable_size(p);
+            g.run.malloc_bytes += malloc_usable_size(p);
             return p;
         }
         if (PurgeRetained()) continue;
-        NewHandler handler = s_new_handler;
+        NewHandler handler = g.choices.new_handler;
         if (!handler || !handler(size, try_only)) return nullptr;
     }
 }
@@ -656,7 +687,7 @@ void* KtUMemory::MallocEx(unsigned int size, int try_only) {
 void KtUMemory::Free(void* block) {
     if (!block) return;
     FastLockGuard guard(g_lock);
-    s_malloc_bytes -= malloc_usable_size(block);
+    g.run.malloc_bytes -= malloc_usable_size(block);
     std::free(block);
 }
 
@@ -679,12 +710,12 @@ void* KtUMemory::ReallocEx(void* block, unsigned int size, int try_only) {
     size_t old_usable = malloc_usable_size(block);
     for (;;) {
         if (void* p = std::realloc(block, size)) {
-            s_malloc_bytes += malloc_usable_size(p);
-            s_malloc_bytes -= old_usable;
+            g.run.malloc_bytes += malloc_usable_size(p);
+            g.run.malloc_bytes -= old_usable;
             return p;
         }
         if (PurgeRetained()) continue;
-        NewHandler handler = s_new_handler;
+        NewHandler handler = g.choices.new_handler;
         if (!handler || !handler(size, try_only)) return nullptr;
     }
 }
@@ -703,25 +734,25 @@ void* KtUMemory::TryAllocRegion(unsigned int size, Lifetime lifetime) {
 
 void* KtUMemory::AllocRegionEx(unsigned int size, Lifetime lifetime, int try_only) {
     if (!try_only) CheckSize(size);
-    if (s_force_malloc_region) {
-        char* heap = static_cast<char*>(MallocEx(size + s_region_size, try_only));
+    if (g.choices.force_malloc_region) {
+        char* heap = static_cast<char*>(MallocEx(size + g.platform.region_size, try_only));
         if (!heap) return nullptr;
-        uintptr_t aligned =
-            (reinterpret_cast<uintptr_t>(heap) + s_region_size) & ~uintptr_t(s_region_size - 1);
+        uintptr_t aligned = (reinterpret_cast<uintptr_t>(heap) + g.platform.region_size) &
+                            ~uintptr_t(g.platform.region_size - 1);
         reinterpret_cast<void**>(aligned)[-1] = heap;
         return reinterpret_cast<void*>(aligned);
     }
     for (;;) {
         if (void* p = ktu::sys::VmReserveCommitted(size, lifetime == eLIFETIME_LONG)) {
             FastLockGuard guard(g_lock);
-            s_region_bytes += size;
+            g.run.region_bytes += size;
             return p;
         }
         ktu::mem::LogLine(
             "virtual_alloc_alloc: Failed to allocate size %d, allocation type %x, protect %x\n",
             int(size), lifetime == eLIFETIME_LONG ? 0x103000u : 0x3000u, 4u);
         if (PurgeRetained()) continue;
-        NewHandler handler = s_new_handler;
+        NewHandler handler = g.choices.new_handler;
         if (!handler || !handler(size, try_only)) return nullptr;
     }
 }
@@ -729,13 +760,13 @@ void* KtUMemory::AllocRegionEx(unsigned int size, Lifetime lifetime, int try_onl
 void KtUMemory::DeallocRegion(void* block, unsigned int size, Lifetime) {
     CheckSize(size);
     if (!block) return;
-    if (s_force_malloc_region) {
+    if (g.choices.force_malloc_region) {
         Free(reinterpret_cast<void**>(block)[-1]);
         return;
     }
     ktu::sys::VmRelease(block, size);
     FastLockGuard guard(g_lock);
-    s_region_bytes -= size;
+    g.run.region_bytes -= size;
 }
 
 //===----------------------------------------------------------------------===//
@@ -743,18 +774,18 @@ void KtUMemory::DeallocRegion(void* block, unsigned int size, Lifetime) {
 //===----------------------------------------------------------------------===//
 
 void KtUMemory::SetForceMalloc(int on) {
-    s_force_malloc = on != 0;
-    s_force_set = true;
-    s_small_direct = s_setup && !s_force_malloc;
+    g.choices.force_malloc = on != 0;
+    g.choices.force_set = true;
+    g.run.small_direct = g.run.set_up && !g.choices.force_malloc;
 }
 
 int KtUMemory::IsForceMalloc() {
-    return s_force_malloc;
+    return g.choices.force_malloc;
 }
 
 void KtUMemory::SetScrubMemory(int on) {
     ktu::mem::SetSwitch(ktu::mem::kScrubSwitch, on != 0);
-    s_scrub_set = true;
+    g.choices.scrub_set = true;
 }
 
 int KtUMemory::IsScrubMemory() {
@@ -763,7 +794,7 @@ int KtUMemory::IsScrubMemory() {
 
 void KtUMemory::SetCheckMemory(int on) {
     ktu::mem::SetSwitch(ktu::mem::kCheckSwitch, on != 0);
-    s_check_set = true;
+    g.choices.check_set = true;
 }
 
 int KtUMemory::IsCheckMemory() {
@@ -772,33 +803,33 @@ int KtUMemory::IsCheckMemory() {
 
 void KtUMemory::SetUseMediumBlockAllocator(int on) {
     const bool want = on != 0;
-    s_medium_set = true;
-    if (want == s_use_medium) return;
-    if (!s_setup) {
-        s_use_medium = want;
+    g.choices.medium_set = true;
+    if (want == g.choices.use_medium) return;
+    if (!g.run.set_up) {
+        g.choices.use_medium = want;
         return;
     }
     // The size tables are rebuilt for the new routing; a block still held in a
     // medium or exact arena would then be released to the wrong place.
-    for (unsigned i = kSmallArenas; i < s_arenas_used; ++i) {
+    for (unsigned i = kSmallArenas; i < g.run.arenas_used; ++i) {
         auto* arena = reinterpret_cast<KtURawArena*>(s_arena_store[i]);
         if (arena->GetBlocksAllocated()) {
             Post(KtUSysError::eWARNING,
                  "SetUseMediumBlockAllocator: %d blocks of %d bytes are still allocated; the "
                  "medium block allocators stay %s",
                  int(arena->GetBlocksAllocated()), int(arena->GetAlignedSize()),
-                 s_use_medium ? "on" : "off");
+                 g.choices.use_medium ? "on" : "off");
             return;
         }
     }
     FastLockGuard guard(g_lock);
     DestroyArenas(kSmallArenas);
-    s_use_medium = want;
+    g.choices.use_medium = want;
     BuildSizedTables();
 }
 
 int KtUMemory::IsUseMediumBlockAllocator() {
-    return s_use_medium;
+    return g.choices.use_medium;
 }
 
 unsigned int KtUMemory::GetMaxSmallBlockSize() {
@@ -806,24 +837,24 @@ unsigned int KtUMemory::GetMaxSmallBlockSize() {
 }
 
 unsigned int KtUMemory::GetMaxMediumBlockSize() {
-    return s_max_medium;
+    return g.run.max_medium;
 }
 
 unsigned int KtUMemory::GetPageSize() {
-    return s_page_size;
+    return g.platform.page_size;
 }
 
 unsigned int KtUMemory::GetRegionSize() {
-    return s_region_size;
+    return g.platform.region_size;
 }
 
 KtUMemory::NewHandler KtUMemory::GetNewHandler() {
-    return s_new_handler;
+    return g.choices.new_handler;
 }
 
 KtUMemory::NewHandler KtUMemory::SetNewHandler(NewHandler handler) {
-    NewHandler previous = s_new_handler;
-    s_new_handler = handler;
+    NewHandler previous = g.choices.new_handler;
+    g.choices.new_handler = handler;
     return previous;
 }
 
@@ -836,32 +867,32 @@ KtUNat64 KtUMemory::GetMemoryAllocated() {
     unsigned count;
     {
         FastLockGuard guard(g_lock);
-        total = s_arena_bytes + s_malloc_bytes + s_region_bytes + s_external_bytes;
-        count = s_callback_count;
+        total = g.run.arena_bytes + g.run.malloc_bytes + g.run.region_bytes + g.run.external_bytes;
+        count = g.run.callback_count;
     }
     for (unsigned i = 0; i < count; ++i)
-        total += s_callbacks[i]();
+        total += g.run.callbacks[i]();
     return total;
 }
 
 KtUNat64 KtUMemory::GetDirectMemoryAllocated() {
     FastLockGuard guard(g_lock);
-    return s_arena_bytes + s_malloc_bytes + s_region_bytes;
+    return g.run.arena_bytes + g.run.malloc_bytes + g.run.region_bytes;
 }
 
 KtUNat64 KtUMemory::GetArenaMemoryAllocated() {
     FastLockGuard guard(g_lock);
-    return s_arena_bytes;
+    return g.run.arena_bytes;
 }
 
 KtUNat64 KtUMemory::GetMallocMemoryAllocated() {
     FastLockGuard guard(g_lock);
-    return s_malloc_bytes;
+    return g.run.malloc_bytes;
 }
 
 KtUNat64 KtUMemory::GetRegionMemoryAllocated() {
     FastLockGuard guard(g_lock);
-    return s_region_bytes;
+    return g.run.region_bytes;
 }
 
 KtUNat64 KtUMemory::GetRetainedMemory() {
@@ -874,38 +905,38 @@ void KtUMemory::ReleaseRetainedMemory() {
 
 KtUNat64 KtUMemory::GetExternalMemoryAllocated() {
     FastLockGuard guard(g_lock);
-    return s_external_bytes;
+    return g.run.external_bytes;
 }
 
 void KtUMemory::ReportExternalAlloc(unsigned int size) {
     FastLockGuard guard(g_lock);
-    s_external_bytes += size;
+    g.run.external_bytes += size;
 }
 
 void KtUMemory::ReportExternalDealloc(unsigned int size) {
     FastLockGuard guard(g_lock);
-    s_external_bytes -= size;
+    g.run.external_bytes -= size;
 }
 
 void KtUMemory::RegisterExternalMemoryAllocatedCB(ExternalMemoryCB cb) {
     FastLockGuard guard(g_lock);
-    if (s_callback_count == s_callback_cap) {
-        unsigned cap = s_callback_cap ? s_callback_cap * 2 : 8;
-        void* grown = std::realloc(s_callbacks, cap * sizeof(ExternalMemoryCB));
+    if (g.run.callback_count == g.run.callback_cap) {
+        unsigned cap = g.run.callback_cap ? g.run.callback_cap * 2 : 8;
+        void* grown = std::realloc(g.run.callbacks, cap * sizeof(ExternalMemoryCB));
         if (!grown) return;
-        s_callbacks = static_cast<ExternalMemoryCB*>(grown);
-        s_callback_cap = cap;
+        g.run.callbacks = static_cast<ExternalMemoryCB*>(grown);
+        g.run.callback_cap = cap;
     }
-    s_callbacks[s_callback_count++] = cb;
+    g.run.callbacks[g.run.callback_count++] = cb;
 }
 
 void KtUMemory::UnregisterExternalMemoryAllocatedCB(ExternalMemoryCB cb) {
     FastLockGuard guard(g_lock);
-    for (unsigned i = 0; i < s_callback_count; ++i) {
-        if (s_callbacks[i] == cb) {
-            std::memmove(s_callbacks + i, s_callbacks + i + 1,
-                         (s_callback_count - i - 1) * sizeof(ExternalMemoryCB));
-            --s_callback_count;
+    for (unsigned i = 0; i < g.run.callback_count; ++i) {
+        if (g.run.callbacks[i] == cb) {
+            std::memmove(g.run.callbacks + i, g.run.callbacks + i + 1,
+                         (g.run.callback_count - i - 1) * sizeof(ExternalMemoryCB));
+            --g.run.callback_count;
             return;
         }
     }
@@ -917,7 +948,7 @@ void KtUMemory::UnregisterExternalMemoryAllocatedCB(ExternalMemoryCB cb) {
 
 static KtURawArena* HistogramArena(unsigned size) {
     if (size == 0) return nullptr;
-    if (size <= kMaxSmall) return s_small[(size + 3) / 4];
+    if (size <= kMaxSmall) return g.run.small[(size + 3) / 4];
     if (IsMedium(size)) return MediumArena(size);
     return ExactArena(size);
 }
@@ -928,9 +959,9 @@ unsigned int KtUMemory::GetHistogramFirstSize() {
 
 unsigned int KtUMemory::GetHistogramNextSize(unsigned int size) {
     if (size < kMaxSmall) return size + 4;
-    if (size < s_max_medium) return MediumArena(size + 1)->GetAlignedSize();
+    if (size < g.run.max_medium) return MediumArena(size + 1)->GetAlignedSize();
     unsigned best = GetBestBlockSize(size + 1);
-    return best < s_region_size ? best : 0;
+    return best < g.platform.region_size ? best : 0;
 }
 
 unsigned int KtUMemory::GetHistogramNumBlocks(unsigned int size) {
@@ -965,22 +996,22 @@ unsigned int KtUMemory::GetHistogramMaxBlockSize() {
 //===----------------------------------------------------------------------===//
 
 int KtUMemory::ReserveSpareMallocRegion() {
-    if (s_spare_region) return 1;
-    s_spare_region = ktu::sys::VmReserve(kSpareSize);
-    if (s_spare_region)
+    if (g.spare_region) return 1;
+    g.spare_region = ktu::sys::VmReserve(kSpareSize);
+    if (g.spare_region)
         Post(KtUSysError::eINFO, "ReserveSpareMallocRegion: Reserved region of %d MB for malloc",
              int(kSpareSize >> 20));
-    return s_spare_region != nullptr;
+    return g.spare_region != nullptr;
 }
 
 int KtUMemory::HaveReservedSpareMallocRegion() {
-    return s_spare_region != nullptr;
+    return g.spare_region != nullptr;
 }
 
 int KtUMemory::ReleaseSpareMallocRegion() {
-    if (!s_spare_region) return 0;
-    ktu::sys::VmRelease(s_spare_region, kSpareSize);
-    s_spare_region = nullptr;
+    if (!g.spare_region) return 0;
+    ktu::sys::VmRelease(g.spare_region, kSpareSize);
+    g.spare_region = nullptr;
     return 1;
 }
 
@@ -1004,7 +1035,7 @@ constexpr uintptr_t kStackGuard = 1u << 20;
 } // namespace
 
 void KtUMemory::RestrictMaxRegionSize(unsigned int limit) {
-    const uintptr_t r = s_region_size;
+    const uintptr_t r = g.platform.region_size;
     const uintptr_t lim = limit / r * r;
     if (lim == 0) return;
     s_walk_count = 0;
@@ -1035,22 +1066,22 @@ void KtUMemory::RestrictMaxRegionSize(unsigned int limit) {
 }
 
 int KtUMemory::ResetMaxRegionSize() {
-    if (s_reservation_count == 0) return 0;
-    for (size_t i = 0; i < s_reservation_count; ++i)
-        if (s_reservations[i].base)
-            ktu::sys::VmRelease(s_reservations[i].base, s_reservations[i].size);
-    std::free(s_reservations);
-    s_reservations = nullptr;
-    s_reservation_count = s_reservation_cap = 0;
+    if (g.reservation_count == 0) return 0;
+    for (size_t i = 0; i < g.reservation_count; ++i)
+        if (g.reservations[i].base)
+            ktu::sys::VmRelease(g.reservations[i].base, g.reservations[i].size);
+    std::free(g.reservations);
+    g.reservations = nullptr;
+    g.reservation_count = g.reservation_cap = 0;
     return 1;
 }
 
 KtUNat64 KtUMemory::GetLargestFreeRegionSize() {
-    return s_largest_free_size;
+    return g.platform.largest_free_size;
 }
 
 void* KtUMemory::GetLargestFreeRegionBase() {
-    return reinterpret_cast<void*>(s_largest_free_base);
+    return reinterpret_cast<void*>(g.platform.largest_free_base);
 }
 
 //===----------------------------------------------------------------------===//
@@ -1061,12 +1092,12 @@ void KtUMemory::CheckMemory() {
     {
         FastLockGuard guard(g_lock);
         for (unsigned i = 1; i <= kMaxSmall / 4; ++i)
-            if (s_small[i]) s_small[i]->CheckArena();
-        for (auto& table : s_medium)
+            if (g.run.small[i]) g.run.small[i]->CheckArena();
+        for (auto& table : g.run.medium)
             for (unsigned e = 0; e < 63; ++e)
                 if (table[e] && (e == 0 || table[e] != table[e - 1])) table[e]->CheckArena();
-        for (unsigned i = 0; i < s_exact_count; ++i)
-            s_exact[i].arena->CheckArena();
+        for (unsigned i = 0; i < g.run.exact_count; ++i)
+            g.run.exact[i].arena->CheckArena();
     }
     // glibc has one heap as far as callers can see and no non-aborting heap
     // walk; check that its statistics are self-consistent.

@@ -6,6 +6,7 @@
 #include "memory/mem_retain.h"
 #include "memory/mem_switches.h"
 #include "foundation/fatal.h"
+#include "platform/assert.h"
 #include "platform/vm.h"
 
 #include <cstring>
@@ -92,6 +93,10 @@ KtURawArena::KtURawArena(unsigned int object_size, unsigned int alignment, unsig
     m_other_pages_mask = pages < 2 ? 0 : uint32_t(((uint64_t(1) << pages) - 1) & ~uint64_t(1));
     m_single_page = pages < 2;
     m_page_shift = unsigned(__builtin_ctz(m_page_size));
+    // Regions are found by masking a block's address and linked by their
+    // address >> 16; pages are tracked in 32-bit masks.
+    KTU_ASSERT((m_region_size & (m_region_size - 1)) == 0 && m_region_size >= (1u << 16));
+    KTU_ASSERT(m_region_size % m_page_size == 0 && pages <= 32);
 }
 
 KtURawArena::~KtURawArena() {
@@ -204,6 +209,7 @@ Region* KtURawArena::NewRegion() {
         ktu::sys::VmPopulate(p, ready);
         ktu::mem::CountFreshRegion(ready);
     }
+    KTU_ASSERT((reinterpret_cast<uintptr_t>(p) & (m_region_size - 1)) == 0);
     Region* region = static_cast<Region*>(p);
     region->next = 0;
     region->prev = 0;
@@ -266,6 +272,8 @@ void* KtURawArena::AllocSlow() {
     {
         uint32_t begin, end;
         BlockArea(m_single_page, m_page_size, k, &begin, &end);
+        // A partial region's chosen page has a free block, inside its area.
+        KTU_ASSERT(page->free >= begin && page->free + m_aligned_size <= end);
         page->free = TakeLink(base, block, m_aligned_size, begin);
     }
     ++page->used;
@@ -331,6 +339,7 @@ void KtURawArena::DeallocSlow(void* p) {
             ktu::mem::CheckBytes(block, m_object_size, m_aligned_size, kTailByte);
         std::memset(block, kFreeByte, m_aligned_size);
     }
+    KTU_ASSERT(page->used > 0 && m_blocks_allocated > 0);
     std::memcpy(block, &page->free, 4);
     page->free = uint32_t(block - base);
     ktu::mem::Poison(block, m_aligned_size);

@@ -10,6 +10,7 @@
 #include <ktutil/KtURawArena.h>
 
 #include "memory/mem_switches.h"
+#include "platform/assert.h"
 #include "platform/vm.h"
 
 #include <cstring>
@@ -37,6 +38,7 @@ struct KtUMemoryRegion {
 namespace ktu::mem {
 
 inline uint32_t Encode(const void* region) {
+    KTU_ASSERT((reinterpret_cast<uintptr_t>(region) & 0xFFFF) == 0); // nothing lost below
     return uint32_t(reinterpret_cast<uintptr_t>(region) >> 16);
 }
 

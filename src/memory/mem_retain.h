@@ -38,13 +38,13 @@ constexpr unsigned kTickInterval = 1024;
 
 /// Logical commit of a page inside a 64 KiB region: free when the page is
 /// retained, else mprotect. False when the system refuses.
-bool CommitPage(void* page, size_t size);
+[[nodiscard]] bool CommitPage(void* page, size_t size);
 /// Logical decommit of a page inside a 64 KiB region: it is retained.
 void RetainPage(void* page, size_t size);
 
 /// A cached region of region_size bytes whose first `ready` bytes are
 /// readable and writable, or null when the cache has none of that size.
-void* TakeRegion(size_t region_size, size_t ready);
+[[nodiscard]] void* TakeRegion(size_t region_size, size_t ready);
 /// Counts the committed bytes of a region the arena mapped itself.
 void CountFreshRegion(size_t committed);
 /// An arena lets go of an empty region whose first `committed` bytes it used.

@@ -29,8 +29,104 @@ constexpr uint32_t kExceptionStream = 6;
 constexpr uint32_t kSystemInfoStream = 7;
 constexpr uint32_t kFirstUserStream = 0x10000;
 
+// --- Records of the file, as stored (little-endian, 4-byte packed) -----------
+
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "minidump records are little-endian");
+
+#pragma pack(push, 4)
+
+/// Where a piece of the file lies: its byte count and offset ("rva").
+struct Location {
+    uint32_t size;
+    uint32_t rva;
+};
+
+struct Header {
+    uint32_t signature; ///< "MDMP"
+    uint32_t version;   ///< low 16 bits: the format version
+    uint32_t stream_count;
+    uint32_t directory_rva;
+    uint32_t checksum;
+    uint32_t time_stamp; ///< seconds since 1970
+    uint64_t flags;      ///< the dump type
+};
+
+struct DirectoryEntry {
+    uint32_t type;
+    Location location;
+};
+
+/// A captured memory range and where its bytes lie in the file.
+struct MemoryDescriptor {
+    uint64_t start;
+    Location memory;
+};
+
+struct SystemInfo {
+    uint16_t architecture;
+    uint16_t level;
+    uint16_t revision;
+    uint8_t processors;
+    uint8_t product_type;
+    uint32_t major_version;
+    uint32_t minor_version;
+    uint32_t build_number;
+    uint32_t platform_id;
+    uint32_t csd_version_rva; ///< u32 byte count, then UTF-16 units and a NUL unit
+    uint16_t suite_mask;
+    uint16_t reserved;
+    uint32_t cpu[6]; ///< x86: vendor id (3 words), version, features, extended features
+};
+
+struct ExceptionRecord {
+    uint32_t code;  ///< the signal
+    uint32_t flags; ///< si_code
+    uint64_t record;
+    uint64_t address; ///< the fault address
+    uint32_t parameter_count;
+    uint32_t unused;
+    uint64_t parameters[15];
+};
+
+struct ExceptionStream {
+    uint32_t thread_id;
+    uint32_t unused;
+    ExceptionRecord exception;
+    Location context;
+};
+
+struct Thread {
+    uint32_t thread_id;
+    uint32_t suspend_count;
+    uint32_t priority_class;
+    uint32_t priority;
+    uint64_t environment_block;
+    MemoryDescriptor stack;
+    Location context;
+};
+
+/// The thread-list stream of a dump that holds the crashing thread only.
+struct ThreadList {
+    uint32_t count;
+    Thread thread;
+};
+
+#pragma pack(pop)
+
+static_assert(sizeof(Location) == 8 && sizeof(DirectoryEntry) == 12);
+static_assert(sizeof(Header) == 32 && offsetof(Header, flags) == 24);
+static_assert(sizeof(MemoryDescriptor) == 16);
+static_assert(sizeof(SystemInfo) == 56 && offsetof(SystemInfo, processors) == 6 &&
+              offsetof(SystemInfo, csd_version_rva) == 24 && offsetof(SystemInfo, cpu) == 32);
+static_assert(sizeof(ExceptionRecord) == 152 && offsetof(ExceptionRecord, address) == 16);
+static_assert(sizeof(ExceptionStream) == 168 && offsetof(ExceptionStream, exception) == 8 &&
+              offsetof(ExceptionStream, context) == 160);
+static_assert(sizeof(Thread) == 48 && offsetof(Thread, stack) == 24 &&
+              offsetof(Thread, context) == 40);
+static_assert(sizeof(ThreadList) == 52 && offsetof(ThreadList, thread) == 4);
+
 /// Size of the system-information stream; readers reject any other size.
-constexpr uint32_t kSystemInfoSize = 56;
+constexpr uint32_t kSystemInfoSize = sizeof(SystemInfo);
 /// At most this many bytes of the crashing thread's stack are captured.
 constexpr uint32_t kStackCaptureLimit = 256 * 1024;
 

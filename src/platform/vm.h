@@ -23,15 +23,15 @@ size_t PageSize();
 
 /// Reserves size bytes (PROT_NONE) aligned to kRegionSize; near the top of the
 /// address space when top_down. Returns null on failure.
-void* VmReserve(size_t size, bool top_down = false);
+[[nodiscard]] void* VmReserve(size_t size, bool top_down = false);
 /// Reserves and commits size bytes aligned to kRegionSize in one step.
-void* VmReserveCommitted(size_t size, bool top_down = false);
+[[nodiscard]] void* VmReserveCommitted(size_t size, bool top_down = false);
 /// Reserves size bytes exactly at addr; null when that range is not free.
-void* VmReserveAt(void* addr, size_t size);
+[[nodiscard]] void* VmReserveAt(void* addr, size_t size);
 /// Reserves size bytes aligned to `alignment` (a multiple of kRegionSize).
-void* VmReserveAligned(size_t size, size_t alignment);
+[[nodiscard]] void* VmReserveAligned(size_t size, size_t alignment);
 /// Makes [addr, addr+size) readable and writable.
-bool VmCommit(void* addr, size_t size);
+[[nodiscard]] bool VmCommit(void* addr, size_t size);
 /// Faults in the committed pages of [addr, addr+size) in one call, where the
 /// kernel can (MADV_POPULATE_WRITE); otherwise they fault in on first touch.
 void VmPopulate(void* addr, size_t size);

@@ -13,6 +13,7 @@
 #include <ktutil/KtUSysFileHandle.h>
 #include <ktutil/KtUWideStringBuffer.h>
 
+#include "foundation/component.h"
 #include "platform/file.h"
 #include "platform/process.h"
 #include "system/file_handles.h"
@@ -82,22 +83,19 @@ std::vector<std::string> SplitArguments(const std::string& line) {
 
 } // namespace
 
-void KtUSysFile::Initialise() {
-    if (s_component.Initialise("KtUSysFile", "KtUSysFile.cpp " KTU_VERSION_STRING)) {
-        KtUError::Initialise();
-    }
+static bool TearDown() {
+    ClearSearchPaths();
+    return true;
 }
 
-void KtUSysFile::Terminate() {
-    if (s_component.Terminate()) {
-        ClearSearchPaths();
-        KtUError::Terminate();
-    }
-}
-
-int KtUSysFile::IsInitialised() {
-    return s_component.IsInitialised();
-}
+static constexpr ktu::detail::ComponentDecl kComponent{
+    .component = s_component,
+    .name = "KtUSysFile",
+    .info = KTU_COMPONENT_INFO,
+    .needs = ktu::detail::Needs<KtUError>,
+    .tear_down = TearDown,
+};
+KTU_COMPONENT_LIFECYCLE(KtUSysFile, kComponent)
 
 // --- Opening and writing ---------------------------------------------------
 

@@ -4,6 +4,7 @@
 #include <ktutil/KtUString.h>
 #include <ktutil/KtUStringBuffer.h>
 
+#include "foundation/component.h"
 #include "text/text_buffer.h"
 #include "text/text_codec.h"
 
@@ -15,18 +16,13 @@ using namespace ktu::text;
 
 static KtUComponent s_component;
 
-void KtUEncode::Initialise() {
-    if (s_component.Initialise("KtUEncode", "KtUEncode.cpp " KTU_VERSION_STRING))
-        KtUString::Initialise();
-}
-
-void KtUEncode::Terminate() {
-    if (s_component.Terminate()) KtUString::Terminate();
-}
-
-int KtUEncode::IsInitialised() {
-    return s_component.IsInitialised();
-}
+static constexpr ktu::detail::ComponentDecl kComponent{
+    .component = s_component,
+    .name = "KtUEncode",
+    .info = KTU_COMPONENT_INFO,
+    .needs = ktu::detail::Needs<KtUString>,
+};
+KTU_COMPONENT_LIFECYCLE(KtUEncode, kComponent)
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include <ktutil/KtUWideString.h>
 #include <ktutil/KtUWideStringBuffer.h>
 
+#include "foundation/component.h"
 #include "platform/clock.h"
 #include "platform/lock.h"
 #include "platform/text.h"
@@ -170,37 +171,49 @@ bool PrintPost(KtUSysError::Severity severity, KtUComponent* component, int id, 
 
 // --- Lifecycle -----------------------------------------------------------------
 
-void KtUError::Initialise() {
-    if (!s_component.Initialise("KtUError", "KtUError.cpp " KTU_VERSION_STRING)) return;
-    KtUSysError::Initialise();
-    KtUString::Initialise();
+namespace {
+
+// The session configuration has no work here: it starts once the scratch
+// buffers exist and stops before they go.
+constexpr ktu::detail::ComponentDecl kSessionConfig{
+    .component = s_session_config,
+    .name = "KtUSessionConfig",
+    .info = KTU_COMPONENT_INFO,
+};
+
+void SetUp() {
     {
         ktu::sys::LockGuard guard(s_lock);
         s_narrow = new KtUStringBuffer;
         s_wide = new KtUWideStringBuffer;
     }
     KtUSysError::SetLogPostWideStringCB(LogPost);
-    s_session_config.Initialise("KtUSessionConfig", "KtUError.cpp " KTU_VERSION_STRING);
+    ktu::detail::InitialiseComponent(kSessionConfig);
 }
 
-void KtUError::Terminate() {
-    if (!s_component.Terminate()) return;
-    s_session_config.Terminate();
+bool TearDown() {
+    ktu::detail::TerminateComponent(kSessionConfig);
     KtUSysError::SetLogPostWideStringCB(nullptr);
-    {
-        ktu::sys::LockGuard guard(s_lock);
-        delete s_narrow;
-        delete s_wide;
-        s_narrow = nullptr;
-        s_wide = nullptr;
-    }
-    KtUString::Terminate();
-    KtUSysError::Terminate();
+    ktu::sys::LockGuard guard(s_lock);
+    delete s_narrow;
+    delete s_wide;
+    s_narrow = nullptr;
+    s_wide = nullptr;
+    return true;
 }
 
-int KtUError::IsInitialised() {
-    return s_component.IsInitialised();
-}
+constexpr ktu::detail::ComponentDecl kComponent{
+    .component = s_component,
+    .name = "KtUError",
+    .info = KTU_COMPONENT_INFO,
+    .needs = ktu::detail::Needs<KtUSysError, KtUString>,
+    .set_up = SetUp,
+    .tear_down = TearDown,
+};
+
+} // namespace
+
+KTU_COMPONENT_LIFECYCLE(KtUError, kComponent)
 
 // --- Posting ----------------------------------------------------------------------
 

@@ -5,6 +5,7 @@
 #include <ktutil/KtUSysString.h>
 #include <ktutil/KtUWideStringBuffer.h>
 
+#include "foundation/component.h"
 #include "text/text_buffer.h"
 #include "text/text_number.h"
 
@@ -14,23 +15,13 @@ using namespace ktu::text;
 
 static KtUComponent s_component;
 
-void KtUString::Initialise() {
-    if (s_component.Initialise("KtUString", "KtUString.cpp " KTU_VERSION_STRING)) {
-        KtUSysError::Initialise();
-        KtUMemory::Initialise();
-    }
-}
-
-void KtUString::Terminate() {
-    if (s_component.Terminate()) {
-        KtUMemory::Terminate();
-        KtUSysError::Terminate();
-    }
-}
-
-int KtUString::IsInitialised() {
-    return s_component.IsInitialised();
-}
+static constexpr ktu::detail::ComponentDecl kComponent{
+    .component = s_component,
+    .name = "KtUString",
+    .info = KTU_COMPONENT_INFO,
+    .needs = ktu::detail::Needs<KtUSysError, KtUMemory>,
+};
+KTU_COMPONENT_LIFECYCLE(KtUString, kComponent)
 
 KtUString::KtUString(const char* text) {
     SetString(text);

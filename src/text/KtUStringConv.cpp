@@ -5,6 +5,7 @@
 #include <ktutil/KtUStringConv.h>
 #include <ktutil/KtUWideStringBuffer.h>
 
+#include "foundation/component.h"
 #include "text/text_buffer.h"
 #include "text/text_codec.h"
 #include "text/text_iso8859.h"
@@ -15,18 +16,13 @@ using namespace ktu::text;
 
 static KtUComponent s_component;
 
-void KtUStringConv::Initialise() {
-    if (s_component.Initialise("KtUStringConv", "KtUStringConv.cpp " KTU_VERSION_STRING))
-        KtUString::Initialise();
-}
-
-void KtUStringConv::Terminate() {
-    if (s_component.Terminate()) KtUString::Terminate();
-}
-
-int KtUStringConv::IsInitialised() {
-    return s_component.IsInitialised();
-}
+static constexpr ktu::detail::ComponentDecl kComponent{
+    .component = s_component,
+    .name = "KtUStringConv",
+    .info = KTU_COMPONENT_INFO,
+    .needs = ktu::detail::Needs<KtUString>,
+};
+KTU_COMPONENT_LIFECYCLE(KtUStringConv, kComponent)
 
 namespace {
 

@@ -2,6 +2,7 @@
 #include <ktutil/KtUComponent.h>
 #include <ktutil/KtUStringTokeniser.h>
 
+#include "foundation/component.h"
 #include "text/text_buffer.h"
 #include "text/text_tokenise.h"
 
@@ -9,18 +10,13 @@ using namespace ktu::text;
 
 static KtUComponent s_component;
 
-void KtUStringTokeniser::Initialise() {
-    if (s_component.Initialise("KtUStringTokeniser", "KtUStringTokeniser.cpp " KTU_VERSION_STRING))
-        KtUString::Initialise();
-}
-
-void KtUStringTokeniser::Terminate() {
-    if (s_component.Terminate()) KtUString::Terminate();
-}
-
-int KtUStringTokeniser::IsInitialised() {
-    return s_component.IsInitialised();
-}
+static constexpr ktu::detail::ComponentDecl kComponent{
+    .component = s_component,
+    .name = "KtUStringTokeniser",
+    .info = KTU_COMPONENT_INFO,
+    .needs = ktu::detail::Needs<KtUString>,
+};
+KTU_COMPONENT_LIFECYCLE(KtUStringTokeniser, kComponent)
 
 KtUStringTokeniser::KtUStringTokeniser(const char* text)
     : KtUStringTokeniser(text, " \t\n\r\f", 0, 1, "\"'`") {}

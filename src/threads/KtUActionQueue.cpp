@@ -13,6 +13,7 @@
 #include <ktutil/KtUError.h>
 #include <ktutil/KtUSysThread.h>
 
+#include "foundation/component.h"
 #include "platform/lock.h"
 
 #include <chrono>
@@ -66,23 +67,13 @@ struct KtUActionQueue::State {
     }
 };
 
-void KtUActionQueue::Initialise() {
-    if (s_component.Initialise("KtUActionQueue", "KtUActionQueue.cpp " KTU_VERSION_STRING)) {
-        KtUError::Initialise();
-        KtUMemory::Initialise();
-    }
-}
-
-void KtUActionQueue::Terminate() {
-    if (s_component.Terminate()) {
-        KtUMemory::Terminate();
-        KtUError::Terminate();
-    }
-}
-
-int KtUActionQueue::IsInitialised() {
-    return s_component.IsInitialised();
-}
+static constexpr ktu::detail::ComponentDecl kComponent{
+    .component = s_component,
+    .name = "KtUActionQueue",
+    .info = KTU_COMPONENT_INFO,
+    .needs = ktu::detail::Needs<KtUError, KtUMemory>,
+};
+KTU_COMPONENT_LIFECYCLE(KtUActionQueue, kComponent)
 
 KtUActionQueue::KtUActionQueue(int max_queue_size, int num_threads, int auto_delete)
     : m_max_queue_size(max_queue_size < 1 ? 1 : max_queue_size),

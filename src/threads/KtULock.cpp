@@ -18,24 +18,21 @@
 #include <ktutil/KtUError.h>
 #include <ktutil/KtULock.h>
 
+#include "foundation/component.h"
+
 static KtUComponent s_component;
 
 KtUComponent* ktu::sys::LockComponent() {
     return &s_component;
 }
 
-void KtULock::Initialise() {
-    if (s_component.Initialise("KtULock", "KtULock.cpp " KTU_VERSION_STRING))
-        KtUError::Initialise();
-}
-
-void KtULock::Terminate() {
-    if (s_component.Terminate()) KtUError::Terminate();
-}
-
-int KtULock::IsInitialised() {
-    return s_component.IsInitialised();
-}
+static constexpr ktu::detail::ComponentDecl kComponent{
+    .component = s_component,
+    .name = "KtULock",
+    .info = KTU_COMPONENT_INFO,
+    .needs = ktu::detail::Needs<KtUError>,
+};
+KTU_COMPONENT_LIFECYCLE(KtULock, kComponent)
 
 KtULock::KtULock() {
     if (!m_lock.Create())

@@ -4,6 +4,8 @@
 #include <ktutil/KtULock.h>
 #include <ktutil/KtUThread.h>
 
+#include "foundation/component.h"
+
 #include <atomic>
 
 static KtUComponent s_component;
@@ -13,25 +15,28 @@ static int s_processors = 1;
 static KtULock* s_count_lock = nullptr;
 static int s_thread_count = 1;
 
-void KtUThread::Initialise() {
-    if (!s_component.Initialise("KtUThread", "KtUThread.cpp " KTU_VERSION_STRING)) return;
-    KtULock::Initialise();
+static void SetUp() {
     s_main = KtUSysThread::Self();
     s_multi_threaded = 1;
     s_processors = KtUSysThread::NumProcessors();
     s_count_lock = new KtULock;
 }
 
-void KtUThread::Terminate() {
-    if (!s_component.Terminate()) return;
+static bool TearDown() {
     delete s_count_lock;
     s_count_lock = nullptr;
-    KtULock::Terminate();
+    return true;
 }
 
-int KtUThread::IsInitialised() {
-    return s_component.IsInitialised();
-}
+static constexpr ktu::detail::ComponentDecl kComponent{
+    .component = s_component,
+    .name = "KtUThread",
+    .info = KTU_COMPONENT_INFO,
+    .needs = ktu::detail::Needs<KtULock>,
+    .set_up = SetUp,
+    .tear_down = TearDown,
+};
+KTU_COMPONENT_LIFECYCLE(KtUThread, kComponent)
 
 KtUThread::~KtUThread() {
     if (m_running)

@@ -1,11 +1,18 @@
 //===- ComponentTest.cpp - Component registration and nesting ------------===//
 #include "FoundationTestUtil.h"
 
+#include <ktutil/KtUError.h>
+#include <ktutil/KtUMemory.h>
 #include <ktutil/KtUVersion.h>
+
+#include "foundation/component.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
 
 using ktutest::LogText;
 
@@ -107,6 +114,96 @@ TEST_F(ComponentTest, DuplicateNameIsPostedFromNewComponentAndStillRegisters) {
     second.Terminate();
     first.Terminate();
     KtUSysError::RemoveHandler(KtUSysError::eERROR, (KtUComponent*)nullptr, -1);
+}
+
+// --- Components declared through ktu::detail::ComponentDecl --------------------
+
+namespace declared {
+
+std::vector<std::string> g_calls;
+bool g_keep = false; // whether TearDown declines
+bool g_set_up = false;
+
+struct First {
+    static void Initialise() { g_calls.push_back("First+"); }
+    static void Terminate() { g_calls.push_back("First-"); }
+};
+struct Second {
+    static void Initialise() { g_calls.push_back("Second+"); }
+    static void Terminate() { g_calls.push_back("Second-"); }
+};
+
+KtUComponent s_record;
+constexpr ktu::detail::ComponentDecl kDecl{
+    .component = s_record,
+    .name = "Declared",
+    .info = KTU_COMPONENT_INFO,
+    .needs = ktu::detail::Needs<First, Second>,
+    .set_up =
+        [] {
+            g_set_up = true;
+            g_calls.push_back("set_up");
+        },
+    .tear_down =
+        [] {
+            g_calls.push_back("tear_down");
+            if (g_keep) return false;
+            g_set_up = false;
+            return true;
+        },
+    .still_set_up = [] { return g_set_up; },
+};
+
+} // namespace declared
+
+TEST_F(ComponentTest, DeclaredNeedsComeFirstAndGoLastInReverse) {
+    using namespace declared;
+    g_calls.clear();
+    EXPECT_TRUE(ktu::detail::InitialiseComponent(kDecl));
+    EXPECT_FALSE(ktu::detail::InitialiseComponent(kDecl));
+    EXPECT_FALSE(ktu::detail::TerminateComponent(kDecl));
+    EXPECT_TRUE(ktu::detail::TerminateComponent(kDecl));
+    EXPECT_EQ(
+        (std::vector<std::string>{"First+", "Second+", "set_up", "tear_down", "Second-", "First-"}),
+        g_calls);
+    EXPECT_EQ(std::string("Init: Declared (ComponentTest.cpp ") + KtUGetVersion() +
+                  ")\nTerm: Declared (ComponentTest.cpp " + KtUGetVersion() + ")\n",
+              LogText());
+}
+
+TEST_F(ComponentTest, DeclinedTearDownKeepsNeedsForTheNextRegistration) {
+    using namespace declared;
+    g_calls.clear();
+    g_keep = true;
+    ktu::detail::InitialiseComponent(kDecl);
+    EXPECT_TRUE(ktu::detail::TerminateComponent(kDecl));
+    EXPECT_EQ(0, s_record.IsInitialised());
+    // Registered again: the state and the hold on the needs are reused.
+    EXPECT_TRUE(ktu::detail::InitialiseComponent(kDecl));
+    g_keep = false;
+    ktu::detail::TerminateComponent(kDecl);
+    EXPECT_EQ((std::vector<std::string>{"First+", "Second+", "set_up", "tear_down", "tear_down",
+                                        "Second-", "First-"}),
+              g_calls);
+}
+
+// The library's own declarations: KtUError starts its needs before its
+// session configuration and stops them in reverse after it.
+TEST_F(ComponentTest, ErrorComponentsStartAndStopInDeclaredOrder) {
+    ASSERT_EQ(0, KtUMemory::IsInitialised());
+    KtUError::Initialise();
+    KtUError::Terminate();
+    std::string lines;
+    std::istringstream log(LogText());
+    for (std::string line; std::getline(log, line);)
+        if (line.rfind("Init: ", 0) == 0 || line.rfind("Term: ", 0) == 0)
+            lines += line.substr(0, line.find(" (")) + "\n";
+    EXPECT_EQ("Init: KtUError\nInit: KtUString\nInit: KtUMemory\nInit: KtUSessionConfig\n"
+              "Term: KtUError\nTerm: KtUSessionConfig\nTerm: KtUString\nTerm: KtUMemory\n",
+              lines);
+    EXPECT_NE(std::string::npos,
+              LogText().find(std::string("Init: KtUSessionConfig (KtUError.cpp ") +
+                             KtUGetVersion() + ")\n"));
 }
 
 } // namespace

@@ -18,18 +18,14 @@
 #include <cpuid.h>
 #endif
 
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "minidumps are little-endian");
-
 namespace ktu::sys::minidump {
 namespace {
 
 constexpr uint32_t kSignature = 0x504d444d; // "MDMP"
 constexpr uint32_t kVersion = 0xA793;
-constexpr uint32_t kHeaderSize = 32;
-constexpr uint32_t kDirEntrySize = 12;
-constexpr uint32_t kExceptionSize = 168;
-constexpr uint32_t kThreadListSize = 4 + 48;
-constexpr uint32_t kMemoryDescSize = 16;
+constexpr uint32_t kHeaderSize = sizeof(Header);
+constexpr uint32_t kDirEntrySize = sizeof(DirectoryEntry);
+constexpr uint32_t kMemoryDescSize = sizeof(MemoryDescriptor);
 constexpr uint32_t kPlatformLinux = 0x8201;
 constexpr uint8_t kProductWorkstation = 1;
 constexpr size_t kDescCap = 256; // UTF-8 bytes of the OS description, NUL included
@@ -47,9 +43,6 @@ constexpr uint16_t kArch = 0xFFFF; // unknown
 constexpr uintptr_t kRedZone = 0;
 #endif
 
-template <typename T> void Store(unsigned char* p, T v) {
-    memcpy(p, &v, sizeof v);
-}
 template <typename T> T Load(const unsigned char* p) {
     T v;
     memcpy(&v, p, sizeof v);
@@ -276,22 +269,21 @@ uint32_t PutSystemInfo(Out* out) {
     uint32_t bytes = static_cast<uint32_t>(units * 2);
     memcpy(g_csd, &bytes, 4);
 
-    unsigned char si[kSystemInfoSize] = {};
+    SystemInfo si{};
     out->Align(8);
     uint32_t rva = static_cast<uint32_t>(out->off);
-    uint32_t csd_rva = rva + kSystemInfoSize;
-    Store<uint16_t>(si + 0, kArch);
-    Store<uint16_t>(si + 2, f.level);
-    Store<uint16_t>(si + 4, f.revision);
-    si[6] = f.cpus;
-    si[7] = kProductWorkstation;
-    Store<uint32_t>(si + 8, f.version[0]);
-    Store<uint32_t>(si + 12, f.version[1]);
-    Store<uint32_t>(si + 16, f.version[2]);
-    Store<uint32_t>(si + 20, kPlatformLinux);
-    Store<uint32_t>(si + 24, csd_rva);
-    memcpy(si + 32, f.cpu_info, 24);
-    out->Put(si, kSystemInfoSize);
+    si.architecture = kArch;
+    si.level = f.level;
+    si.revision = f.revision;
+    si.processors = f.cpus;
+    si.product_type = kProductWorkstation;
+    si.major_version = f.version[0];
+    si.minor_version = f.version[1];
+    si.build_number = f.version[2];
+    si.platform_id = kPlatformLinux;
+    si.csd_version_rva = rva + kSystemInfoSize;
+    memcpy(si.cpu, f.cpu_info, sizeof si.cpu);
+    out->Put(&si, sizeof si);
     out->Put(g_csd, 4 + bytes + 2);
     return rva;
 }
@@ -391,11 +383,8 @@ bool FindStackRange(uintptr_t sp, uintptr_t* begin, uintptr_t* end) {
 }
 
 void PutDirEntry(Out* out, uint32_t index, uint32_t type, uint32_t size, uint32_t rva) {
-    unsigned char e[kDirEntrySize];
-    Store<uint32_t>(e, type);
-    Store<uint32_t>(e + 4, size);
-    Store<uint32_t>(e + 8, rva);
-    out->Copy(kHeaderSize + uint64_t{index} * kDirEntrySize, e, kDirEntrySize);
+    DirectoryEntry e{type, {size, rva}};
+    out->Copy(kHeaderSize + uint64_t{index} * kDirEntrySize, &e, kDirEntrySize);
 }
 
 bool WriteDump(int fd, const CrashInfo& info, const UserStream* streams, size_t stream_count,
@@ -433,25 +422,21 @@ bool WriteDump(int fd, const CrashInfo& info, const UserStream* streams, size_t 
         out.off += stack_size;
     }
 
-    unsigned char exc[kExceptionSize] = {};
-    Store<uint32_t>(exc, tid);
-    Store<uint32_t>(exc + 8, static_cast<uint32_t>(info.signal));
-    Store<uint32_t>(exc + 12, static_cast<uint32_t>(info.code));
-    Store<uint64_t>(exc + 24, reinterpret_cast<uintptr_t>(info.fault_address));
-    Store<uint32_t>(exc + 160, kContextSize);
-    Store<uint32_t>(exc + 164, context_rva);
+    ExceptionStream exc{};
+    exc.thread_id = tid;
+    exc.exception.code = static_cast<uint32_t>(info.signal);
+    exc.exception.flags = static_cast<uint32_t>(info.code);
+    exc.exception.address = reinterpret_cast<uintptr_t>(info.fault_address);
+    exc.context = {kContextSize, context_rva};
     out.Align(8);
-    PutDirEntry(&out, 1, kExceptionStream, kExceptionSize, out.Put(exc, kExceptionSize));
+    PutDirEntry(&out, 1, kExceptionStream, sizeof exc, out.Put(&exc, sizeof exc));
 
-    unsigned char tl[kThreadListSize] = {};
-    Store<uint32_t>(tl, 1);
-    Store<uint32_t>(tl + 4, tid);
-    Store<uint64_t>(tl + 4 + 24, stack_begin);
-    Store<uint32_t>(tl + 4 + 32, stack_size);
-    Store<uint32_t>(tl + 4 + 36, stack_rva);
-    Store<uint32_t>(tl + 4 + 40, kContextSize);
-    Store<uint32_t>(tl + 4 + 44, context_rva);
-    PutDirEntry(&out, 2, kThreadListStream, kThreadListSize, out.Put(tl, kThreadListSize));
+    ThreadList tl{};
+    tl.count = 1;
+    tl.thread.thread_id = tid;
+    tl.thread.stack = {stack_begin, {stack_size, stack_rva}};
+    tl.thread.context = {kContextSize, context_rva};
+    PutDirEntry(&out, 2, kThreadListStream, sizeof tl, out.Put(&tl, sizeof tl));
 
     // Memory list: room for every descriptor first, then the ranges; the
     // count and size only cover the ranges that could be read.
@@ -464,11 +449,9 @@ bool WriteDump(int fd, const CrashInfo& info, const UserStream* streams, size_t 
         out.Align(8);
         uint32_t copied = out.Copy(out.off, extra[i].base, extra[i].size);
         if (copied == 0) continue;
-        unsigned char d[kMemoryDescSize];
-        Store<uint64_t>(d, reinterpret_cast<uintptr_t>(extra[i].base));
-        Store<uint32_t>(d + 8, copied);
-        Store<uint32_t>(d + 12, static_cast<uint32_t>(out.off));
-        out.Copy(list_rva + 4 + uint64_t{listed} * kMemoryDescSize, d, kMemoryDescSize);
+        MemoryDescriptor d{reinterpret_cast<uintptr_t>(extra[i].base),
+                           {copied, static_cast<uint32_t>(out.off)}};
+        out.Copy(list_rva + 4 + uint64_t{listed} * kMemoryDescSize, &d, kMemoryDescSize);
         out.off += copied;
         ++listed;
     }
@@ -484,16 +467,16 @@ bool WriteDump(int fd, const CrashInfo& info, const UserStream* streams, size_t 
         PutDirEntry(&out, static_cast<uint32_t>(4 + i), streams[i].type, size, rva);
     }
 
-    unsigned char hdr[kHeaderSize] = {};
     struct timespec now = {};
     clock_gettime(CLOCK_REALTIME, &now);
-    Store<uint32_t>(hdr, kSignature);
-    Store<uint32_t>(hdr + 4, kVersion);
-    Store<uint32_t>(hdr + 8, static_cast<uint32_t>(dir_count));
-    Store<uint32_t>(hdr + 12, kHeaderSize);
-    Store<uint32_t>(hdr + 20, static_cast<uint32_t>(now.tv_sec));
-    Store<uint64_t>(hdr + 24, dump_type);
-    out.Copy(0, hdr, kHeaderSize);
+    Header hdr{};
+    hdr.signature = kSignature;
+    hdr.version = kVersion;
+    hdr.stream_count = static_cast<uint32_t>(dir_count);
+    hdr.directory_rva = kHeaderSize;
+    hdr.time_stamp = static_cast<uint32_t>(now.tv_sec);
+    hdr.flags = dump_type;
+    out.Copy(0, &hdr, kHeaderSize);
     return out.ok;
 }
 
@@ -543,14 +526,13 @@ bool Reader::Open(const char* path) {
     m_base = static_cast<const unsigned char*>(map);
     m_size = static_cast<size_t>(st.st_size);
 
-    uint32_t count = Load<uint32_t>(m_base + 8);
-    uint32_t dir = Load<uint32_t>(m_base + 12);
-    bool ok = Load<uint32_t>(m_base) == kSignature &&
-              (Load<uint32_t>(m_base + 4) & 0xFFFF) == kVersion && Locate(dir, 0, nullptr) &&
-              (m_size - dir) / kDirEntrySize >= count;
-    for (uint32_t i = 0; ok && i < count; ++i) {
-        const unsigned char* e = m_base + dir + uint64_t{i} * kDirEntrySize;
-        ok = Locate(Load<uint32_t>(e + 8), Load<uint32_t>(e + 4), nullptr);
+    const auto hdr = Load<Header>(m_base);
+    const uint32_t dir = hdr.directory_rva;
+    bool ok = hdr.signature == kSignature && (hdr.version & 0xFFFF) == kVersion &&
+              Locate(dir, 0, nullptr) && (m_size - dir) / kDirEntrySize >= hdr.stream_count;
+    for (uint32_t i = 0; ok && i < hdr.stream_count; ++i) {
+        const auto e = Load<DirectoryEntry>(m_base + dir + uint64_t{i} * kDirEntrySize);
+        ok = Locate(e.location.rva, e.location.size, nullptr);
     }
     if (!ok) Close();
     return ok;
@@ -564,14 +546,13 @@ bool Reader::Locate(uint32_t rva, uint32_t size, const void** data) const {
 
 bool Reader::FindStream(uint32_t type, const void** data, uint32_t* size) const {
     if (!m_base) return false;
-    uint32_t count = Load<uint32_t>(m_base + 8);
-    const unsigned char* dir = m_base + Load<uint32_t>(m_base + 12);
-    for (uint32_t i = 0; i < count; ++i) {
-        const unsigned char* e = dir + uint64_t{i} * kDirEntrySize;
-        if (Load<uint32_t>(e) != type) continue;
-        uint32_t n = Load<uint32_t>(e + 4);
-        if (!Locate(Load<uint32_t>(e + 8), n, data)) return false;
-        *size = n;
+    const auto hdr = Load<Header>(m_base);
+    const unsigned char* dir = m_base + hdr.directory_rva;
+    for (uint32_t i = 0; i < hdr.stream_count; ++i) {
+        const auto e = Load<DirectoryEntry>(dir + uint64_t{i} * kDirEntrySize);
+        if (e.type != type) continue;
+        if (!Locate(e.location.rva, e.location.size, data)) return false;
+        *size = e.location.size;
         return true;
     }
     return false;
@@ -631,12 +612,12 @@ bool Reader::DescribeSystem(char* out, size_t cap) const {
     uint32_t size;
     if (!FindStream(kSystemInfoStream, &data, &size) || size != kSystemInfoSize) return false;
     if (cap == 0) return true;
-    const auto* si = static_cast<const unsigned char*>(data);
+    const auto si = Load<SystemInfo>(static_cast<const unsigned char*>(data));
     size_t len = 0;
     out[0] = '\0';
     Append(out, cap, &len, "OS: ");
     // The CSD string: u32 byte length, then UTF-16LE units.
-    uint32_t csd_rva = Load<uint32_t>(si + 24);
+    uint32_t csd_rva = si.csd_version_rva;
     const void* csd;
     const void* units = nullptr;
     uint32_t count = 0;
@@ -658,13 +639,15 @@ bool Reader::DescribeSystem(char* out, size_t cap) const {
         if (cp >= 0xD800 && cp < 0xE000) cp = 0xFFFD;
         AppendUtf8(out, cap, &len, cp);
     }
-    uint16_t arch = Load<uint16_t>(si);
+    uint16_t arch = si.architecture;
+    unsigned char id[12]; // x86 vendor id, if printable
+    memcpy(id, si.cpu, sizeof id);
     char line[96];
     char vendor[13] = {};
-    for (int i = 0; i < 12 && (arch == 9 || arch == 0); ++i) // x86 vendor id, if printable
-        vendor[i] = si[32 + i] >= 0x20 && si[32 + i] < 0x7F ? static_cast<char>(si[32 + i]) : '\0';
+    for (int i = 0; i < 12 && (arch == 9 || arch == 0); ++i)
+        vendor[i] = id[i] >= 0x20 && id[i] < 0x7F ? static_cast<char>(id[i]) : '\0';
     snprintf(line, sizeof line, "\nProcessor: %s%s%s, %u processor%s\n", ArchName(arch),
-             vendor[0] ? " " : "", vendor, si[6], si[6] == 1 ? "" : "s");
+             vendor[0] ? " " : "", vendor, unsigned{si.processors}, si.processors == 1 ? "" : "s");
     Append(out, cap, &len, line);
     return true;
 }
