@@ -12,16 +12,13 @@
 #ifndef KTUTIL_PLATFORM_ASSERT_H
 #define KTUTIL_PLATFORM_ASSERT_H
 
+#include <ktutil/KtUDefs.h>
+
 #include <cstdio>
 #include <cstdlib>
 
-#if !defined(NDEBUG) || defined(KTU_ASAN) || defined(KTU_TSAN) || defined(__SANITIZE_ADDRESS__) || \
-    defined(__SANITIZE_THREAD__)
+#if !defined(NDEBUG) || KTU_HAS_ASAN || KTU_HAS_TSAN
 #define KTU_ASSERTS_ON 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define KTU_ASSERTS_ON 1
-#endif
 #endif
 
 namespace ktu::sys {

@@ -1,4 +1,4 @@
-//===- sys_minidump.h - Minidump writer and reader ------------------------===//
+//===- minidump.h - Minidump writer and reader ----------------------------===//
 //
 // ktutil writes and reads crash dumps in the minidump format itself: an
 // "MDMP" header, a stream directory, the 56-byte system-information stream

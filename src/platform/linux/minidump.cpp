@@ -1,4 +1,4 @@
-//===- sys_minidump.cpp - Minidump writer and reader ----------------------===//
+//===- minidump.cpp - Minidump writer and reader --------------------------===//
 #include "platform/minidump.h"
 
 #include <atomic>
