@@ -29,7 +29,10 @@ bool RunFile(const std::filesystem::path& path) {
         return false;
     }
     std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    // As libFuzzer does, an empty input still comes with a valid pointer.
+    static const uint8_t kEmpty = 0;
+    LLVMFuzzerTestOneInput(bytes.empty() ? &kEmpty : reinterpret_cast<const uint8_t*>(bytes.data()),
+                           bytes.size());
     return true;
 }
 
