@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# The command-line surface: ktu's option and output errors, its readable
+# sizes, and the scripts' refusal of bad arguments (before they build anything).
+#   cli_test.sh <ktu program> <source tree>
+set -uo pipefail
+ktu=$1
+tree=$2
+failures=0
+passes=0
+
+# expect NAME CODE PATTERN COMMAND...: COMMAND exits with CODE and its output
+# (both streams) matches the extended regular expression PATTERN.
+expect() {
+  local name=$1 code=$2 pattern=$3
+  shift 3
+  local out status
+  out=$("$@" 2>&1)
+  status=$?
+  if [ "$status" -ne "$code" ] || ! grep -Eq -- "$pattern" <<<"$out"; then
+    echo "FAILED: $name (exit $status, wanted $code; output below)"
+    echo "$out" | head -20
+    failures=$((failures + 1))
+  else
+    echo "ok: $name"
+    passes=$((passes + 1))
+  fi
+}
+
+expect "unknown option" 2 "unknown option '--bogus'" "$ktu" --bogus
+expect "unknown command" 2 "unknown command 'bogus'" "$ktu" bogus
+expect "--version takes no arguments" 2 "takes no arguments" "$ktu" --version extra
+expect "--version" 0 '^ktu [0-9]+\.[0-9]+\.[0-9]+$' "$ktu" --version
+expect "write error" 1 "error writing the output" sh -c "'$ktu' info > /dev/full"
+expect "sizes in units, addresses in hex" 0 'region size 64\.0 KiB.*' "$ktu" info
+expect "address with 0x" 0 'largest free address space .* at 0x[0-9a-f]+' "$ktu" info
+# Every component reports the same version.
+versions=$("$ktu" info | sed -n 's/.*init count [0-9]*  [^ ]* \([0-9.]*\)$/\1/p' | sort -u)
+if [ "$(wc -l <<<"$versions")" -eq 1 ] && [ -n "$versions" ]; then
+  echo "ok: one version for every component ($versions)"
+  passes=$((passes + 1))
+else
+  echo "FAILED: components report versions: $versions"
+  failures=$((failures + 1))
+fi
+
+expect "scripts/fuzz rejects a non-number" 2 "SECONDS must be a whole number" "$tree/scripts/fuzz" abc
+expect "scripts/test rejects a stray word" 2 "neither a ctest option" "$tree/scripts/test" nosuch
+expect "scripts/test-sanitizers rejects a kind" 2 "unknown sanitizer" "$tree/scripts/test-sanitizers" memory
+expect "scripts/bench-text takes no arguments" 2 "unexpected argument" "$tree/scripts/bench-text" x
+expect "scripts/ktu needs a command" 2 "no command given" "$tree/scripts/ktu"
+
+echo "$passes passed, $failures failed"
+[ "$failures" -eq 0 ]
