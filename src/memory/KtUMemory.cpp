@@ -3,11 +3,11 @@
 #include <ktutil/KtUMemory.h>
 #include <ktutil/KtUSysError.h>
 
+#include "foundation/component.h"
+#include "foundation/fatal.h"
 #include "memory/mem_arena.h"
 #include "memory/mem_retain.h"
 #include "memory/mem_switches.h"
-#include "foundation/component.h"
-#include "foundation/fatal.h"
 #include "platform/lock.h"
 #include "platform/text.h"
 #include "platform/vm.h"

@@ -2,10 +2,10 @@
 #include <ktutil/KtUMemory.h>
 #include <ktutil/KtURawArena.h>
 
+#include "foundation/fatal.h"
 #include "memory/mem_arena.h"
 #include "memory/mem_retain.h"
 #include "memory/mem_switches.h"
-#include "foundation/fatal.h"
 #include "platform/assert.h"
 #include "platform/vm.h"
 

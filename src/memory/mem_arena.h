@@ -123,7 +123,7 @@ public:
         unsigned k = a->m_single_page ? 0 : unsigned((block - base) >> a->m_page_shift);
         KtUMemoryPage* page = ktu::mem::PageHeader(region, a->m_single_page, a->m_page_shift, k);
         uint32_t head = page->free;
-        if (__builtin_expect(head == 0, 0)) return false; // the page was full
+        if (__builtin_expect(head == 0, 0)) return false;       // the page was full
         if (__builtin_expect(page->used == 1, 0)) return false; // the page empties
         std::memcpy(block, &head, 4);
         page->free = uint32_t(block - base);

@@ -174,8 +174,9 @@ KTU_INTERNAL_API void PrepareSystemDescription();
 /// unreadable are skipped, and a range, stack or user stream that becomes
 /// unreadable part-way is cut there. Returns false on I/O failure, on a file
 /// that would pass 4 GiB, or when another Write is in progress.
-KTU_INTERNAL_API bool Write(int fd, const CrashInfo& info, const UserStream* streams, size_t stream_count,
-           const MemoryRange* extra, size_t extra_count, uint32_t dump_type);
+KTU_INTERNAL_API bool Write(int fd, const CrashInfo& info, const UserStream* streams,
+                            size_t stream_count, const MemoryRange* extra, size_t extra_count,
+                            uint32_t dump_type);
 
 /// A read-only mapped dump file. Open rejects anything whose header,
 /// directory or stream bounds do not fit the file, so later lookups only
