@@ -3,10 +3,11 @@
 #include <ktutil/KtUMemory.h>
 #include <ktutil/KtUSysError.h>
 
+#include "foundation/fatal.h"
 #include "memory/mem_arena.h"
 #include "memory/mem_retain.h"
 #include "memory/mem_switches.h"
-#include "foundation/fatal.h"
+#include "memory/mem_thread_cache.h"
 #include "platform/lock.h"
 #include "platform/text.h"
 #include "platform/vm.h"
@@ -169,13 +170,20 @@ inline bool PurgeRetained() {
     return ktu::mem::PurgeAll() != 0;
 }
 
-// Allocates from an arena under the lock, retrying through the new handler.
+// An arena's index in the store: the slot of its per-thread cache lists.
+inline unsigned ArenaSlot(const KtURawArena* arena) {
+    static_assert(kMaxArenas == ktu::mem::kCacheSlots);
+    return unsigned(arena - reinterpret_cast<const KtURawArena*>(s_arena_store));
+}
+
+// Allocates from an arena under the lock (refilling the thread's cache),
+// retrying through the new handler.
 __attribute__((noinline)) void* ArenaAllocSlow(KtURawArena* arena, unsigned counted, unsigned size,
                                                int try_only) {
     for (;;) {
         {
             FastLockGuard guard(g_lock);
-            if (void* p = arena->Alloc()) {
+            if (void* p = ktu::mem::CacheAllocSlow(arena, ArenaSlot(arena))) {
                 s_arena_bytes += counted;
                 return p;
             }
@@ -196,28 +204,34 @@ __attribute__((noinline)) void TickNow() {
 
 __attribute__((noinline)) void ArenaDeallocSlow(KtURawArena* arena, void* block, unsigned counted) {
     FastLockGuard guard(g_lock);
-    arena->Dealloc(block);
+    ktu::mem::CacheDeallocSlow(arena, ArenaSlot(arena), block);
     s_arena_bytes -= counted;
     if (--s_tick_countdown == 0) TickNow();
 }
 
 // The allocation hot path: while the process has one thread no lock is
-// taken, and the arena's common case is inline; everything else is out of line.
+// taken, and the arena's common case is inline; with more threads, the
+// calling thread's cache list. Everything else is out of line.
 inline void* ArenaAlloc(KtURawArena* arena, unsigned counted, unsigned size, int try_only) {
     if (__builtin_expect(ktu::sys::IsSingleThreaded(), 1)) {
         if (void* p = KtUArenaFastPath::TryAlloc(arena)) {
             s_arena_bytes += counted;
             return p;
         }
+    } else if (void* p = ktu::mem::CachePop(ArenaSlot(arena), counted)) {
+        return p;
     }
     return ArenaAllocSlow(arena, counted, size, try_only);
 }
 
 inline void ArenaDealloc(KtURawArena* arena, void* block, unsigned counted) {
-    if (__builtin_expect(ktu::sys::IsSingleThreaded(), 1) &&
-        KtUArenaFastPath::TryDealloc(arena, block)) {
-        s_arena_bytes -= counted;
-        if (__builtin_expect(--s_tick_countdown == 0, 0)) TickNow();
+    if (__builtin_expect(ktu::sys::IsSingleThreaded(), 1)) {
+        if (KtUArenaFastPath::TryDealloc(arena, block)) {
+            s_arena_bytes -= counted;
+            if (__builtin_expect(--s_tick_countdown == 0, 0)) TickNow();
+            return;
+        }
+    } else if (ktu::mem::CachePush(ArenaSlot(arena), block, counted)) {
         return;
     }
     ArenaDeallocSlow(arena, block, counted);
@@ -364,7 +378,8 @@ bool CheckBytes(const void* block, unsigned from, unsigned to, unsigned char exp
 //===----------------------------------------------------------------------===//
 
 void KtUMemory::Initialise() {
-    if (!s_component.Initialise("KtUMemory", "KtUMemory.cpp " KTU_VERSION_STRING) || s_setup) return;
+    if (!s_component.Initialise("KtUMemory", "KtUMemory.cpp " KTU_VERSION_STRING) || s_setup)
+        return;
     KtUSysError::Initialise();
     if (!s_scrub_set) ktu::mem::SetSwitch(ktu::mem::kScrubSwitch, EnvOn("QB4_SCRUB_MEMORY"));
     if (!s_check_set) ktu::mem::SetSwitch(ktu::mem::kCheckSwitch, EnvOn("QB4_CHECK_MEMORY"));
@@ -398,6 +413,8 @@ void KtUMemory::Initialise() {
 
 void KtUMemory::Terminate() {
     if (!s_component.Terminate() || !s_setup) return;
+    // Other threads are gone or idle: their cached blocks go back first.
+    s_arena_bytes += ktu::mem::CacheFlushAll();
     bool outstanding = false;
     if (s_arena_bytes) {
         Post(KtUSysError::eWARNING,
@@ -753,6 +770,7 @@ int KtUMemory::IsForceMalloc() {
 }
 
 void KtUMemory::SetScrubMemory(int on) {
+    if (on && s_setup) s_arena_bytes += ktu::mem::CacheFlushAll(); // cached blocks bypass scrub
     ktu::mem::SetSwitch(ktu::mem::kScrubSwitch, on != 0);
     s_scrub_set = true;
 }
@@ -762,6 +780,7 @@ int KtUMemory::IsScrubMemory() {
 }
 
 void KtUMemory::SetCheckMemory(int on) {
+    if (on && s_setup) s_arena_bytes += ktu::mem::CacheFlushAll(); // cached blocks bypass check
     ktu::mem::SetSwitch(ktu::mem::kCheckSwitch, on != 0);
     s_check_set = true;
 }
@@ -780,6 +799,7 @@ void KtUMemory::SetUseMediumBlockAllocator(int on) {
     }
     // The size tables are rebuilt for the new routing; a block still held in a
     // medium or exact arena would then be released to the wrong place.
+    s_arena_bytes += ktu::mem::CacheFlushAll();
     for (unsigned i = kSmallArenas; i < s_arenas_used; ++i) {
         auto* arena = reinterpret_cast<KtURawArena*>(s_arena_store[i]);
         if (arena->GetBlocksAllocated()) {
@@ -836,7 +856,8 @@ KtUNat64 KtUMemory::GetMemoryAllocated() {
     unsigned count;
     {
         FastLockGuard guard(g_lock);
-        total = s_arena_bytes + s_malloc_bytes + s_region_bytes + s_external_bytes;
+        total = s_arena_bytes + ktu::mem::CacheArenaDelta() + s_malloc_bytes + s_region_bytes +
+                s_external_bytes;
         count = s_callback_count;
     }
     for (unsigned i = 0; i < count; ++i)
@@ -846,12 +867,12 @@ KtUNat64 KtUMemory::GetMemoryAllocated() {
 
 KtUNat64 KtUMemory::GetDirectMemoryAllocated() {
     FastLockGuard guard(g_lock);
-    return s_arena_bytes + s_malloc_bytes + s_region_bytes;
+    return s_arena_bytes + ktu::mem::CacheArenaDelta() + s_malloc_bytes + s_region_bytes;
 }
 
 KtUNat64 KtUMemory::GetArenaMemoryAllocated() {
     FastLockGuard guard(g_lock);
-    return s_arena_bytes;
+    return s_arena_bytes + ktu::mem::CacheArenaDelta();
 }
 
 KtUNat64 KtUMemory::GetMallocMemoryAllocated() {
@@ -869,6 +890,7 @@ KtUNat64 KtUMemory::GetRetainedMemory() {
 }
 
 void KtUMemory::ReleaseRetainedMemory() {
+    ktu::mem::CacheFlushCurrent();
     ktu::mem::PurgeAll();
 }
 
@@ -936,7 +958,8 @@ unsigned int KtUMemory::GetHistogramNextSize(unsigned int size) {
 unsigned int KtUMemory::GetHistogramNumBlocks(unsigned int size) {
     FastLockGuard guard(g_lock);
     KtURawArena* arena = HistogramArena(size);
-    return arena ? arena->GetBlocksAllocated() : 0;
+    // Blocks in threads' caches are free as far as hosts can tell.
+    return arena ? arena->GetBlocksAllocated() - ktu::mem::CachedBlocks(ArenaSlot(arena)) : 0;
 }
 
 unsigned int KtUMemory::GetHistogramRegionSize(unsigned int size) {
