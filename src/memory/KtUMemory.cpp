@@ -3,11 +3,11 @@
 #include <ktutil/KtUMemory.h>
 #include <ktutil/KtUSysError.h>
 
-#include "foundation/fatal.h"
 #include "memory/mem_arena.h"
 #include "memory/mem_retain.h"
 #include "memory/mem_switches.h"
 #include "memory/mem_thread_cache.h"
+#include "foundation/fatal.h"
 #include "platform/lock.h"
 #include "platform/text.h"
 #include "platform/vm.h"
@@ -378,8 +378,7 @@ bool CheckBytes(const void* block, unsigned from, unsigned to, unsigned char exp
 //===----------------------------------------------------------------------===//
 
 void KtUMemory::Initialise() {
-    if (!s_component.Initialise("KtUMemory", "KtUMemory.cpp " KTU_VERSION_STRING) || s_setup)
-        return;
+    if (!s_component.Initialise("KtUMemory", "KtUMemory.cpp " KTU_VERSION_STRING) || s_setup) return;
     KtUSysError::Initialise();
     if (!s_scrub_set) ktu::mem::SetSwitch(ktu::mem::kScrubSwitch, EnvOn("QB4_SCRUB_MEMORY"));
     if (!s_check_set) ktu::mem::SetSwitch(ktu::mem::kCheckSwitch, EnvOn("QB4_CHECK_MEMORY"));
