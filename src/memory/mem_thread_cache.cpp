@@ -29,7 +29,6 @@ unsigned g_registered = 0;
 // Deltas of caches no longer registered.
 int64_t g_ended_delta = 0;
 int g_exit_hook = -1;
-bool g_hooks_installed = false;
 
 // What a thread uses after its exit hook has run: every list empty and every
 // limit 0, so that each operation takes the locked path straight to the arena.
@@ -128,19 +127,22 @@ void AfterForkChild() {
     g_lock.Unlock();
 }
 
+// Installed when the library is loaded, before any thread of the process can
+// hold g_lock: a fork handler installed later could miss a fork that copies
+// the lock held.
+bool InstallHooks() {
+    g_exit_hook = ktu::sys::NewThreadExitHook(ThreadEnded);
+    return g_exit_hook >= 0 && ktu::sys::AtFork(BeforeFork, AfterForkParent, AfterForkChild);
+}
+const bool g_hooks_installed = InstallHooks();
+
 // The calling thread's cache, created on first use; null when caches are
 // not in use now or one cannot be had.
 ThreadCache* CurrentCache() {
     if (ktu::sys::IsSingleThreaded() || Debugging()) return nullptr;
     ThreadCache* c = t_cache;
     if (c == &g_ended_thread) return nullptr;
-    if (c) return c;
-    if (!g_hooks_installed) {
-        g_exit_hook = ktu::sys::NewThreadExitHook(ThreadEnded);
-        if (g_exit_hook < 0 || !ktu::sys::AtFork(BeforeFork, AfterForkParent, AfterForkChild))
-            return nullptr;
-        g_hooks_installed = true;
-    }
+    if (c || !g_hooks_installed) return c;
     if (g_spare) {
         c = g_spare;
         g_spare = c->next;
