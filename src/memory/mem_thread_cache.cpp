@@ -139,7 +139,7 @@ const bool g_hooks_installed = InstallHooks();
 // The calling thread's cache, created on first use; null when caches are
 // not in use now or one cannot be had.
 ThreadCache* CurrentCache() {
-    if (ktu::sys::IsSingleThreaded() || Debugging()) return nullptr;
+    if (ktu::sys::HasOneThread() || Debugging()) return nullptr;
     ThreadCache* c = t_cache;
     if (c == &g_ended_thread) return nullptr;
     if (c || !g_hooks_installed) return c;
