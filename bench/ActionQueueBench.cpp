@@ -6,8 +6,15 @@
 // std::mutex with std::condition_variables, written here. Both allocate and
 // delete one task object per action.
 //
+// KtUStringQueue: 200,000 actions through the same queue, each building and
+// formatting a few KtUStrings; scripts/bench-memory runs it as is and with
+// QB4_FORCE_MALLOC=1 (every block from the C heap) to compare the manager's
+// per-thread caches with glibc on the same program.
+//
 //===----------------------------------------------------------------------===//
 #include <ktutil/KtUActionQueue.h>
+#include <ktutil/KtUString.h>
+#include <ktutil/KtUStringBuffer.h>
 #include <ktutil/KtUThread.h>
 
 #include <benchmark/benchmark.h>
@@ -46,6 +53,44 @@ void KtUQueue(benchmark::State& state) {
         }
     }
     state.SetItemsProcessed(int64_t(state.iterations()) * kActions);
+}
+
+struct StringAction : KtUAction {
+    explicit StringAction(int n) : m_n(n) {}
+    void Execute(int) override {
+        KtUStringBuffer line;
+        line.Format("action %d of %s: %d.%03d ms", m_n, "queue", m_n / 1000, m_n % 1000);
+        KtUString name(line);
+        KtUString copy(name);
+        KtUStringBuffer path;
+        for (int i = 0; i < 4; ++i) {
+            path.Append("/segment");
+            path.Format("%s%d", "", i + m_n % 7);
+        }
+        KtUString joined(path);
+        benchmark::DoNotOptimize(copy.GetLength() + joined.GetLength());
+        g_done.fetch_add(1, std::memory_order_relaxed);
+    }
+    int ProcessResult() override { return 1; }
+    int m_n;
+};
+
+void KtUStringQueue(benchmark::State& state) {
+    constexpr int kStringActions = 200000;
+    KtUActionQueue::Initialise();
+    KtUThread::Initialise();
+    KtUString::Initialise();
+    for (auto _ : state) {
+        g_done = 0;
+        {
+            KtUActionQueue queue(kQueueSize, kWorkers, 1);
+            for (int i = 0; i < kStringActions; ++i)
+                queue.AddAction(new StringAction(i), 0, KtUActionQueue::eADD_WAIT_FOR_SPACE);
+            while (g_done.load() < kStringActions)
+                std::this_thread::yield();
+        }
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * kStringActions);
 }
 
 // The baseline: a bounded blocking queue of heap-allocated tasks.
@@ -119,5 +164,6 @@ void ThreadPool(benchmark::State& state) {
 } // namespace
 
 BENCHMARK(KtUQueue)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(KtUStringQueue)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(ThreadPool)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK_MAIN();

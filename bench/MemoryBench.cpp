@@ -10,6 +10,11 @@
 //   Pair24/Objects24  24-byte objects, also for KtUFastArena: one at a time,
 //             and a fast arena's own pattern, 100,000 objects built and then
 //             all released (DeallocAll for the arena, one by one otherwise).
+//   Ring/N    N threads (1, 2, 4; started anew for each run, so the process is
+//             multi-threaded even for one) each doing 2,000,000 alloc/free
+//             pairs of random sizes 8..255 on a ring of 64 live blocks;
+//   ProducerConsumer  2,000,000 blocks of random sizes 8..255 allocated on
+//             one thread and freed on another, handed over through a ring.
 // The C-heap benchmarks are named Malloc* so that they can be rerun alone
 // under LD_PRELOAD of another allocator.
 //
@@ -20,9 +25,11 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -147,6 +154,78 @@ template <class Heap> void Resident16(benchmark::State& state) {
     state.counters["bytes_per_block"] = per_block;
 }
 
+template <class Heap> void RingThread(unsigned seed) {
+    constexpr int kPairs = 2000000;
+    void* ring[64] = {};
+    unsigned sizes[64] = {};
+    std::minstd_rand rng(seed);
+    for (int i = 0; i < kPairs; ++i) {
+        unsigned k = unsigned(i) & 63;
+        if (ring[k]) Heap::Free(ring[k], sizes[k]);
+        sizes[k] = 8 + unsigned(rng() % 248);
+        ring[k] = Heap::Alloc(sizes[k]);
+        static_cast<char*>(ring[k])[0] = 1;
+    }
+    for (unsigned k = 0; k < 64; ++k)
+        Heap::Free(ring[k], sizes[k]);
+}
+
+template <class Heap> void Ring(benchmark::State& state) {
+    const int n = int(state.range(0));
+    for (auto _ : state) {
+        std::vector<std::thread> threads;
+        for (int t = 0; t < n; ++t)
+            threads.emplace_back(RingThread<Heap>, unsigned(t + 1));
+        for (std::thread& t : threads)
+            t.join();
+    }
+}
+
+template <class Heap> void ProducerConsumer(benchmark::State& state) {
+    constexpr unsigned kBlocks = 2000000, kSlots = 1024;
+    struct Slot {
+        void* p;
+        unsigned size;
+    };
+    std::vector<Slot> ring(kSlots);
+    for (auto _ : state) {
+        std::atomic<unsigned> head{0}, tail{0}; // written by producer, consumer
+        std::thread consumer([&] {
+            for (unsigned i = 0; i < kBlocks; ++i) {
+                while (head.load(std::memory_order_acquire) == i)
+                    ;
+                Slot slot = ring[i % kSlots];
+                tail.store(i + 1, std::memory_order_release);
+                Heap::Free(slot.p, slot.size);
+            }
+        });
+        std::minstd_rand rng(7);
+        for (unsigned i = 0; i < kBlocks; ++i) {
+            unsigned size = 8 + unsigned(rng() % 248);
+            void* p = Heap::Alloc(size);
+            static_cast<char*>(p)[0] = 1;
+            while (i - tail.load(std::memory_order_acquire) >= kSlots)
+                ;
+            ring[i % kSlots] = {p, size};
+            head.store(i + 1, std::memory_order_release);
+        }
+        consumer.join();
+    }
+}
+
+void KtURing(benchmark::State& s) {
+    Ring<KtUHeap>(s);
+}
+void MallocRing(benchmark::State& s) {
+    Ring<CHeap>(s);
+}
+void KtUProducerConsumer(benchmark::State& s) {
+    ProducerConsumer<KtUHeap>(s);
+}
+void MallocProducerConsumer(benchmark::State& s) {
+    ProducerConsumer<CHeap>(s);
+}
+
 void KtUPair16(benchmark::State& s) {
     Pair16<KtUHeap>(s);
 }
@@ -197,6 +276,22 @@ BENCHMARK(KtUResident16)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(MallocResident16)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(KtUPair16);
 BENCHMARK(MallocPair16);
+BENCHMARK(KtURing)
+    ->Arg(1)
+    ->Arg(2)
+    ->Arg(4)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
+BENCHMARK(MallocRing)
+    ->Arg(1)
+    ->Arg(2)
+    ->Arg(4)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
+BENCHMARK(KtUProducerConsumer)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(MallocProducerConsumer)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(KtUBatch)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(MallocBatch)->Unit(benchmark::kMillisecond)->Iterations(5);
 

@@ -8,6 +8,7 @@
 #include "memory/mem_arena.h"
 #include "memory/mem_retain.h"
 #include "memory/mem_switches.h"
+#include "memory/mem_thread_cache.h"
 #include "platform/lock.h"
 #include "platform/text.h"
 #include "platform/vm.h"
@@ -194,13 +195,20 @@ inline bool PurgeRetained() {
     return ktu::mem::PurgeAll() != 0;
 }
 
-// Allocates from an arena under the lock, retrying through the new handler.
+// An arena's index in the store: the slot of its per-thread cache lists.
+inline unsigned ArenaSlot(const KtURawArena* arena) {
+    static_assert(kMaxArenas == ktu::mem::kCacheSlots);
+    return unsigned(arena - reinterpret_cast<const KtURawArena*>(s_arena_store));
+}
+
+// Allocates from an arena under the lock (refilling the thread's cache),
+// retrying through the new handler.
 [[nodiscard]] __attribute__((noinline)) void* ArenaAllocSlow(KtURawArena* arena, unsigned counted,
                                                              unsigned size, int try_only) {
     for (;;) {
         {
             FastLockGuard guard(g_lock);
-            if (void* p = arena->Alloc()) {
+            if (void* p = ktu::mem::CacheAllocSlow(arena, ArenaSlot(arena))) {
                 g.run.arena_bytes += counted;
                 return p;
             }
@@ -218,13 +226,14 @@ __attribute__((noinline)) void TickNow() {
 
 __attribute__((noinline)) void ArenaDeallocSlow(KtURawArena* arena, void* block, unsigned counted) {
     FastLockGuard guard(g_lock);
-    arena->Dealloc(block);
+    ktu::mem::CacheDeallocSlow(arena, ArenaSlot(arena), block);
     g.run.arena_bytes -= counted;
     if (--g.tick_countdown == 0) TickNow();
 }
 
 // The allocation hot path: while the process has one thread no lock is
-// taken, and the arena's common case is inline; everything else is out of line.
+// taken, and the arena's common case is inline; with more threads, the
+// calling thread's cache list. Everything else is out of line.
 [[nodiscard]] inline void* ArenaAlloc(KtURawArena* arena, unsigned counted, unsigned size,
                                       int try_only) {
     if (__builtin_expect(ktu::sys::IsSingleThreaded(), 1)) {
@@ -232,15 +241,20 @@ __attribute__((noinline)) void ArenaDeallocSlow(KtURawArena* arena, void* block,
             g.run.arena_bytes += counted;
             return p;
         }
+    } else if (void* p = ktu::mem::CachePop(ArenaSlot(arena), counted)) {
+        return p;
     }
     return ArenaAllocSlow(arena, counted, size, try_only);
 }
 
 inline void ArenaDealloc(KtURawArena* arena, void* block, unsigned counted) {
-    if (__builtin_expect(ktu::sys::IsSingleThreaded(), 1) &&
-        KtUArenaFastPath::TryDealloc(arena, block)) {
-        g.run.arena_bytes -= counted;
-        if (__builtin_expect(--g.tick_countdown == 0, 0)) TickNow();
+    if (__builtin_expect(ktu::sys::IsSingleThreaded(), 1)) {
+        if (KtUArenaFastPath::TryDealloc(arena, block)) {
+            g.run.arena_bytes -= counted;
+            if (__builtin_expect(--g.tick_countdown == 0, 0)) TickNow();
+            return;
+        }
+    } else if (ktu::mem::CachePush(ArenaSlot(arena), block, counted)) {
         return;
     }
     ArenaDeallocSlow(arena, block, counted);
@@ -421,6 +435,8 @@ void SetUp() {
 // later Initialise finds the manager set up and goes on with it.
 bool TearDown() {
     if (!g.run.set_up) return false;
+    // Other threads are gone or idle: their cached blocks go back first.
+    g.run.arena_bytes += ktu::mem::CacheFlushAll();
     bool outstanding = false;
     if (g.run.arena_bytes) {
         Post(KtUSysError::eWARNING,
@@ -784,6 +800,8 @@ int KtUMemory::IsForceMalloc() {
 }
 
 void KtUMemory::SetScrubMemory(int on) {
+    if (on && g.run.set_up)
+        g.run.arena_bytes += ktu::mem::CacheFlushAll(); // cached blocks bypass scrub
     ktu::mem::SetSwitch(ktu::mem::kScrubSwitch, on != 0);
     g.choices.scrub_set = true;
 }
@@ -793,6 +811,8 @@ int KtUMemory::IsScrubMemory() {
 }
 
 void KtUMemory::SetCheckMemory(int on) {
+    if (on && g.run.set_up)
+        g.run.arena_bytes += ktu::mem::CacheFlushAll(); // cached blocks bypass check
     ktu::mem::SetSwitch(ktu::mem::kCheckSwitch, on != 0);
     g.choices.check_set = true;
 }
@@ -811,6 +831,7 @@ void KtUMemory::SetUseMediumBlockAllocator(int on) {
     }
     // The size tables are rebuilt for the new routing; a block still held in a
     // medium or exact arena would then be released to the wrong place.
+    g.run.arena_bytes += ktu::mem::CacheFlushAll();
     for (unsigned i = kSmallArenas; i < g.run.arenas_used; ++i) {
         auto* arena = reinterpret_cast<KtURawArena*>(s_arena_store[i]);
         if (arena->GetBlocksAllocated()) {
@@ -867,7 +888,8 @@ KtUNat64 KtUMemory::GetMemoryAllocated() {
     unsigned count;
     {
         FastLockGuard guard(g_lock);
-        total = g.run.arena_bytes + g.run.malloc_bytes + g.run.region_bytes + g.run.external_bytes;
+        total = g.run.arena_bytes + ktu::mem::CacheArenaDelta() + g.run.malloc_bytes +
+                g.run.region_bytes + g.run.external_bytes;
         count = g.run.callback_count;
     }
     for (unsigned i = 0; i < count; ++i)
@@ -877,12 +899,13 @@ KtUNat64 KtUMemory::GetMemoryAllocated() {
 
 KtUNat64 KtUMemory::GetDirectMemoryAllocated() {
     FastLockGuard guard(g_lock);
-    return g.run.arena_bytes + g.run.malloc_bytes + g.run.region_bytes;
+    return g.run.arena_bytes + ktu::mem::CacheArenaDelta() + g.run.malloc_bytes +
+           g.run.region_bytes;
 }
 
 KtUNat64 KtUMemory::GetArenaMemoryAllocated() {
     FastLockGuard guard(g_lock);
-    return g.run.arena_bytes;
+    return g.run.arena_bytes + ktu::mem::CacheArenaDelta();
 }
 
 KtUNat64 KtUMemory::GetMallocMemoryAllocated() {
@@ -900,6 +923,7 @@ KtUNat64 KtUMemory::GetRetainedMemory() {
 }
 
 void KtUMemory::ReleaseRetainedMemory() {
+    ktu::mem::CacheFlushCurrent();
     ktu::mem::PurgeAll();
 }
 
@@ -967,7 +991,8 @@ unsigned int KtUMemory::GetHistogramNextSize(unsigned int size) {
 unsigned int KtUMemory::GetHistogramNumBlocks(unsigned int size) {
     FastLockGuard guard(g_lock);
     KtURawArena* arena = HistogramArena(size);
-    return arena ? arena->GetBlocksAllocated() : 0;
+    // Blocks in threads' caches are free as far as hosts can tell.
+    return arena ? arena->GetBlocksAllocated() - ktu::mem::CachedBlocks(ArenaSlot(arena)) : 0;
 }
 
 unsigned int KtUMemory::GetHistogramRegionSize(unsigned int size) {

@@ -6,7 +6,8 @@
 // allowed; raising may need a privilege the process lacks, in which case the
 // thread runs at normal priority and StartThread says so. Every thread
 // started here gets an alternate signal stack, so that a stack overflow in it
-// still reaches the crash handler (see fault.h). Thread-safe.
+// still reaches the crash handler (see fault.h). Also per-thread exit hooks
+// and handlers around fork(). Thread-safe.
 //
 //===----------------------------------------------------------------------===//
 #ifndef KTUTIL_PLATFORM_THREAD_H
@@ -34,6 +35,22 @@ void AbandonThread(ThreadRecord* thread);
 
 /// Processors available to the process (at least 1).
 int ProcessorCount();
+
+/// Per-thread clean-up. NewThreadExitHook registers fn once for the life of
+/// the process and returns a hook id (-1 when the system has no more). A
+/// thread that gives the hook a non-null value with SetThreadExitValue has
+/// fn(value) called when it ends, after its C++ thread_local destructors; the
+/// process's main thread returning from main does not end that way. Other
+/// exit hooks may still run after fn on the same thread. Thread-safe.
+int NewThreadExitHook(void (*fn)(void* value));
+bool SetThreadExitValue(int hook, void* value);
+
+/// Handlers around fork(): prepare runs in the forking thread just before the
+/// process is copied, parent in the parent and child in the child (which has
+/// only the forking thread) just after. Handlers registered later run their
+/// prepare first and their parent and child last. False when the system
+/// refuses. Thread-safe.
+bool AtFork(void (*prepare)(), void (*parent)(), void (*child)());
 
 } // namespace ktu::sys
 

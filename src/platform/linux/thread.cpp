@@ -125,4 +125,18 @@ int ProcessorCount() {
     return n > 0 ? static_cast<int>(n) : 1;
 }
 
+int NewThreadExitHook(void (*fn)(void* value)) {
+    pthread_key_t key;
+    if (pthread_key_create(&key, fn) != 0) return -1;
+    return static_cast<int>(key);
+}
+
+bool SetThreadExitValue(int hook, void* value) {
+    return hook >= 0 && pthread_setspecific(static_cast<pthread_key_t>(hook), value) == 0;
+}
+
+bool AtFork(void (*prepare)(), void (*parent)(), void (*child)()) {
+    return pthread_atfork(prepare, parent, child) == 0;
+}
+
 } // namespace ktu::sys
