@@ -9,7 +9,8 @@
 //   arena.Dealloc(p);
 //
 // Pages of a region are committed as they are needed and decommitted when they
-// empty; an emptied region is given up at once and no longer counted.
+// empty; an emptied region is given up at once and no longer counted (the
+// arena's only 64 KiB region stays mapped as its spare, uncounted).
 // Decommitted pages and given-up regions stay mapped for a while so that they
 // can be reused cheaply (see KtUMemory::ReleaseRetainedMemory).
 //
@@ -47,6 +48,8 @@ public:
     void* Compact(void* block) { return block; }
     /// Releases every region without looking at its blocks.
     void Release();
+    /// Gives back the emptied region the arena keeps for reuse, if it holds one.
+    void ReleaseSpare();
     /// Validates both region lists; faults are posted as eERROR.
     void CheckArena();
 
@@ -83,6 +86,7 @@ private:
     bool FindRegion(Region* region) const;
     Page* FindPage(void* block, unsigned int* index) const;
     unsigned int CountRegions(uint32_t list) const;
+    bool IsEmpty(Region* region) const;
     bool CheckRegion(Region* region);
     void CheckRegionList(uint32_t list);
     bool CheckPage(Region* region, unsigned int index);

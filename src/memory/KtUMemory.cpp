@@ -332,6 +332,13 @@ void BuildTables() {
     BuildSizedTables();
 }
 
+// Gives back every arena's spare region (to the retained-region cache).
+void ReleaseSpares() {
+    FastLockGuard guard(g_lock);
+    for (unsigned i = 0; i < g.run.arenas_used; ++i)
+        reinterpret_cast<KtURawArena*>(s_arena_store[i])->ReleaseSpare();
+}
+
 // Releases and destroys the arenas from index first of the store on.
 void DestroyArenas(unsigned first) {
     for (unsigned i = first; i < g.run.arenas_used; ++i) {
@@ -799,9 +806,17 @@ int KtUMemory::IsForceMalloc() {
     return g.choices.force_malloc;
 }
 
+// Before scrub or check is turned on: blocks freed without patterns should
+// not be handed out under them, so cached blocks go back to their arenas and
+// the arenas' spare regions are released (a later region is set up afresh).
+static void PrepareForPatterns() {
+    if (!g.run.set_up) return;
+    g.run.arena_bytes += ktu::mem::CacheFlushAll();
+    ReleaseSpares();
+}
+
 void KtUMemory::SetScrubMemory(int on) {
-    if (on && g.run.set_up)
-        g.run.arena_bytes += ktu::mem::CacheFlushAll(); // cached blocks bypass scrub
+    if (on) PrepareForPatterns();
     ktu::mem::SetSwitch(ktu::mem::kScrubSwitch, on != 0);
     g.choices.scrub_set = true;
 }
@@ -811,8 +826,7 @@ int KtUMemory::IsScrubMemory() {
 }
 
 void KtUMemory::SetCheckMemory(int on) {
-    if (on && g.run.set_up)
-        g.run.arena_bytes += ktu::mem::CacheFlushAll(); // cached blocks bypass check
+    if (on) PrepareForPatterns();
     ktu::mem::SetSwitch(ktu::mem::kCheckSwitch, on != 0);
     g.choices.check_set = true;
 }
@@ -924,6 +938,7 @@ KtUNat64 KtUMemory::GetRetainedMemory() {
 
 void KtUMemory::ReleaseRetainedMemory() {
     ktu::mem::CacheFlushCurrent();
+    ReleaseSpares();
     ktu::mem::PurgeAll();
 }
 

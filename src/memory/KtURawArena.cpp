@@ -356,9 +356,14 @@ void KtURawArena::DeallocSlow(void* p) {
             PageHeader(region, m_single_page, m_page_shift, 0)->used != 0)
             return;
     }
-    // The region is empty: it leaves the arena. The retained-memory cache keeps
-    // it mapped for a while, so a block allocated and freed in a loop takes it
-    // back cheaply rather than mapping a region each time.
+    // The region is empty: it leaves the arena's counts. The arena's only
+    // platform-size region stays in place as its spare, so that one block
+    // allocated and freed in a loop touches no list and makes no call; any
+    // other goes to the retained-memory cache, which keeps it mapped for a
+    // while for cheap reuse.
+    if (m_region_size == ktu::sys::kRegionSize && m_full == 0 && m_partial == Encode(region) &&
+        region->next == 0)
+        return;
     Unlink(region, &m_partial);
     ktu::mem::RetainRegion(region, m_region_size, CommittedBytes(region));
 }
@@ -374,20 +379,36 @@ void KtURawArena::Release() {
     m_blocks_allocated = 0;
 }
 
+void KtURawArena::ReleaseSpare() {
+    Region* region = Decode(m_partial);
+    if (!region || region->next != 0 || m_full != 0 || !IsEmpty(region)) return;
+    Unlink(region, &m_partial);
+    ktu::mem::RetainRegion(region, m_region_size, CommittedBytes(region));
+}
+
+// A region without a used block: only the arena's spare is ever kept so, and
+// it counts as released (the counts say what the arena holds for its blocks).
+bool KtURawArena::IsEmpty(Region* region) const {
+    if (m_single_page) return region->page.used == 0;
+    return region->m.uncommitted_mask == m_other_pages_mask &&
+           PageHeader(region, m_single_page, m_page_shift, 0)->used == 0;
+}
+
 unsigned int KtURawArena::CountRegions(uint32_t list) const {
     unsigned n = 0;
     for (Region* r = Decode(list); r; r = Decode(r->next))
-        ++n;
+        n += !IsEmpty(r);
     return n;
 }
 
 unsigned int KtURawArena::GetCommittedPages() const {
     unsigned pages = GetFullRegions() * (m_region_size / m_page_size);
     for (Region* r = Decode(m_partial); r; r = Decode(r->next))
-        pages +=
-            m_single_page
-                ? 1
-                : 1 + unsigned(__builtin_popcount(m_other_pages_mask & ~r->m.uncommitted_mask));
+        if (!IsEmpty(r))
+            pages +=
+                m_single_page
+                    ? 1
+                    : 1 + unsigned(__builtin_popcount(m_other_pages_mask & ~r->m.uncommitted_mask));
     return pages;
 }
 

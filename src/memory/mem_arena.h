@@ -73,7 +73,7 @@ inline uint32_t AreaBegin(bool single_page, unsigned page_shift, unsigned index)
 
 // The common cases, with scrub and check off: a block from the first free
 // page of the first partial region that does not fill the page; a free into
-// a page that keeps a used block.
+// a page that keeps a used block, or into the arena's spare region.
 // They touch no list and make no call, so the manager inlines them; anything
 // else returns null/false and the caller takes the arena's full path.
 class KtUArenaFastPath {
@@ -123,14 +123,23 @@ public:
         unsigned k = a->m_single_page ? 0 : unsigned((block - base) >> a->m_page_shift);
         KtUMemoryPage* page = ktu::mem::PageHeader(region, a->m_single_page, a->m_page_shift, k);
         uint32_t head = page->free;
-        if (__builtin_expect(head == 0, 0)) return false;       // the page was full
-        if (__builtin_expect(page->used == 1, 0)) return false; // the page empties
+        if (__builtin_expect(head == 0, 0)) return false; // the page was full
+        if (__builtin_expect(page->used == 1, 0) && !IsSpare(a, region, k)) return false;
         std::memcpy(block, &head, 4);
         page->free = uint32_t(block - base);
         --page->used;
         --a->m_blocks_allocated;
         ktu::mem::Poison(block, a->m_aligned_size);
         return true;
+    }
+
+private:
+    // Emptying page k of region: no work when it is page 0 of the arena's
+    // only region, which the arena keeps as its spare (64 KiB regions only).
+    static inline bool IsSpare(KtURawArena* a, KtUMemoryRegion* region, unsigned k) {
+        return k == 0 && a->m_full == 0 && a->m_partial == ktu::mem::Encode(region) &&
+               region->next == 0 && a->m_region_size == ktu::sys::kRegionSize &&
+               (a->m_single_page || region->m.uncommitted_mask == a->m_other_pages_mask);
     }
 };
 
