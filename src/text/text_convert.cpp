@@ -155,54 +155,16 @@ static size_t EncodeUnit(unsigned c, char* out) {
     return 3;
 }
 
-#if defined(__SSE2__)
-// Encodes 8 units (any mix) with SIMD arithmetic: each unit's 1 to 3 bytes
-// are computed as a 32-bit word, then stored 4 bytes at a time at its
-// position. The caller guarantees that three more units follow the 8.
-static inline size_t Encode8(__m128i units, char* out) {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i x3f = _mm_set1_epi32(0x3F);
-    size_t n = 0;
-    for (int half = 0; half < 2; ++half) {
-        __m128i c = half ? _mm_unpackhi_epi16(units, zero) : _mm_unpacklo_epi16(units, zero);
-        __m128i two = _mm_cmpgt_epi32(c, _mm_set1_epi32(0x7F));
-        __m128i three = _mm_cmpgt_epi32(c, _mm_set1_epi32(0x7FF));
-        __m128i low6 = _mm_or_si128(_mm_and_si128(c, x3f), _mm_set1_epi32(0x80));
-        __m128i mid6 = _mm_or_si128(_mm_and_si128(_mm_srli_epi32(c, 6), x3f), _mm_set1_epi32(0x80));
-        __m128i w2 = _mm_or_si128(_mm_or_si128(_mm_srli_epi32(c, 6), _mm_set1_epi32(0xC0)),
-                                  _mm_slli_epi32(low6, 8));
-        __m128i w3 = _mm_or_si128(_mm_or_si128(_mm_srli_epi32(c, 12), _mm_set1_epi32(0xE0)),
-                                  _mm_or_si128(_mm_slli_epi32(mid6, 8), _mm_slli_epi32(low6, 16)));
-        __m128i word = _mm_or_si128(_mm_andnot_si128(two, c),
-                                    _mm_or_si128(_mm_and_si128(_mm_andnot_si128(three, two), w2),
-                                                 _mm_and_si128(three, w3)));
-        // Lengths 1..3 (masks are -1), packed into one byte each.
-        __m128i len = _mm_sub_epi32(_mm_sub_epi32(_mm_set1_epi32(1), two), three);
-        len = _mm_packs_epi32(len, len);
-        uint32_t lens = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(len, len)));
-        for (int k = 0; k < 4; ++k) {
-            uint32_t w = static_cast<uint32_t>(_mm_cvtsi128_si32(word));
-            std::memcpy(out + n, &w, 4);
-            n += lens & 0xFF;
-            lens >>= 8;
-            word = _mm_srli_si128(word, 4);
-        }
-    }
-    return n;
-}
-#endif
-
 size_t Utf16ToUtf8(const KtUWChar* src, size_t len, char* out) {
     size_t i = 0, n = 0;
 #if defined(__SSE2__)
-    // Blocks of 8 units: all ASCII, narrowed with one store; otherwise
-    // encoded without a branch on the text, so text that switches scripts
-    // costs no mispredictions.
+    // Blocks of 8 units: all ASCII, narrowed with one store; otherwise, with
+    // SSSE3, encoded without a branch on the text, so text that switches
+    // scripts costs no mispredictions. The encoder stores 16 bytes per four
+    // units: twelve more units after the block guarantee the room.
     const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
-    // The SSSE3 encoder stores 16 bytes per four units: twelve more units
-    // after the block guarantee the room.
     const bool blocks = simd::Ssse3();
-    while (i + 11 <= len) {
+    while (i + 8 <= len) {
         __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
         if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, high), _mm_setzero_si128())) ==
             0xFFFF) {
@@ -211,7 +173,7 @@ size_t Utf16ToUtf8(const KtUWChar* src, size_t len, char* out) {
         } else if (blocks && i + 20 <= len) {
             n += simd::Encode8(src + i, out + n);
         } else {
-            n += Encode8(v, out + n);
+            break;
         }
         i += 8;
     }
