@@ -8,6 +8,7 @@
 #include "platform/thread.h"
 #include "platform/vm.h"
 
+#include <cstring>
 #include <new>
 
 namespace ktu::mem {
@@ -29,6 +30,18 @@ unsigned g_registered = 0;
 // Deltas of caches no longer registered.
 int64_t g_ended_delta = 0;
 int g_exit_hook = -1;
+
+// Half-lists on their way from a thread whose list filled to one whose list
+// ran empty, so that blocks allocated on one thread and freed on another
+// pass between them in chains, without going through the arena one by one.
+constexpr unsigned kTransferChains = 8;
+struct TransferStack {
+    void* heads[kTransferChains];
+    uint32_t counts[kTransferChains];
+    uint32_t chains = 0;
+    uint32_t blocks = 0; // in all chains, for the histogram
+};
+TransferStack g_transfer[kCacheSlots];
 
 // What a thread uses after its exit hook has run: every list empty and every
 // limit 0, so that each operation takes the locked path straight to the arena.
@@ -59,24 +72,37 @@ void Unlink(ThreadCache* c) {
     --g_registered;
 }
 
+// Returns the blocks of the chain starting at head to their arena.
+void DeallocChain(KtURawArena* arena, void* head) {
+    const unsigned size = arena->GetAlignedSize();
+    for (char* block = static_cast<char*>(head); block;) {
+        Unpoison(block, size);
+        char* next;
+        std::memcpy(&next, block, sizeof(void*));
+        arena->Dealloc(block);
+        block = next;
+    }
+}
+
 // Returns every block of c to its arena; the lists start again at limit 0.
 void Flush(ThreadCache* c) {
     for (unsigned slot = 0; slot < kCacheSlots; ++slot) {
         CacheBin& bin = c->bins[slot];
-        if (bin.head) {
-            KtURawArena* arena = g_arenas + slot;
-            const unsigned size = arena->GetAlignedSize();
-            for (char* block = static_cast<char*>(bin.head); block;) {
-                Unpoison(block, size);
-                char* next;
-                std::memcpy(&next, block, sizeof(void*));
-                arena->Dealloc(block);
-                block = next;
-            }
-        }
+        if (bin.head) DeallocChain(g_arenas + slot, bin.head);
         bin.head = nullptr;
         bin.count.store(0, std::memory_order_relaxed);
         bin.limit = 0;
+    }
+}
+
+// Returns every chain in transit to its arena.
+void FlushTransfers() {
+    for (unsigned slot = 0; slot < kCacheSlots; ++slot) {
+        TransferStack& t = g_transfer[slot];
+        for (uint32_t k = 0; k < t.chains; ++k)
+            DeallocChain(g_arenas + slot, t.heads[k]);
+        t.chains = 0;
+        t.blocks = 0;
     }
 }
 
@@ -175,6 +201,18 @@ CacheBin* CurrentBin(KtURawArena* arena, unsigned slot) {
 } // namespace
 
 void* CacheAllocSlow(KtURawArena* arena, unsigned slot) {
+    // An empty list takes a chain another thread's full list gave up.
+    CacheBin* empty = CurrentBin(arena, slot);
+    if (empty && !empty->head && g_transfer[slot].chains) {
+        TransferStack& t = g_transfer[slot];
+        --t.chains;
+        t.blocks -= t.counts[t.chains];
+        char* block = static_cast<char*>(t.heads[t.chains]);
+        Unpoison(block, arena->GetAlignedSize());
+        std::memcpy(&empty->head, block, sizeof(void*));
+        empty->count.store(t.counts[t.chains] - 1, std::memory_order_relaxed);
+        return block;
+    }
     void* block = arena->Alloc();
     CacheBin* bin = block ? CurrentBin(arena, slot) : nullptr;
     if (!bin) return block;
@@ -202,13 +240,33 @@ void CacheDeallocSlow(KtURawArena* arena, unsigned slot, void* block) {
     const unsigned size = arena->GetAlignedSize();
     uint32_t count = bin->count.load(std::memory_order_relaxed);
     if (count >= bin->limit) {
-        // Full: the most recently freed half goes back to the arena.
-        for (uint32_t keep = bin->limit / 2; count > keep; --count) {
-            char* old = static_cast<char*>(bin->head);
-            Unpoison(old, size);
-            std::memcpy(&bin->head, old, sizeof(void*));
-            arena->Dealloc(old);
+        // Full: the most recently freed half leaves the list as one chain,
+        // for a thread whose list runs empty, or back to the arena when
+        // enough chains are in transit already.
+        const uint32_t keep = bin->limit / 2, moved = count - keep;
+        char* head = static_cast<char*>(bin->head);
+        char* last = head;
+        for (uint32_t k = 1; k < moved; ++k) {
+            char* next;
+            Unpoison(last, sizeof(void*));
+            std::memcpy(&next, last, sizeof(void*));
+            Poison(last, sizeof(void*));
+            last = next;
         }
+        Unpoison(last, sizeof(void*));
+        std::memcpy(&bin->head, last, sizeof(void*));
+        std::memset(last, 0, sizeof(void*));
+        Poison(last, size);
+        TransferStack& t = g_transfer[slot];
+        if (t.chains < kTransferChains) {
+            t.heads[t.chains] = head;
+            t.counts[t.chains] = moved;
+            ++t.chains;
+            t.blocks += moved;
+        } else {
+            DeallocChain(arena, head);
+        }
+        count = keep;
     }
     std::memcpy(block, &bin->head, sizeof(void*));
     Poison(block, size);
@@ -224,8 +282,8 @@ int64_t CacheArenaDelta() {
 }
 
 unsigned CachedBlocks(unsigned slot) {
-    unsigned n = 0;
     if (slot >= kCacheSlots) return 0;
+    unsigned n = g_transfer[slot].blocks;
     for (ThreadCache* c = g_registry; c; c = c->next)
         n += c->bins[slot].count.load(std::memory_order_relaxed);
     return n;
@@ -239,6 +297,7 @@ int64_t CacheFlushAll() {
         Flush(c);
         sum += c->delta.exchange(0, std::memory_order_relaxed);
     }
+    FlushTransfers();
     return sum;
 }
 
@@ -247,6 +306,7 @@ void CacheFlushCurrent() {
     if (!c || c == &g_ended_thread) return;
     ktu::sys::FastLockGuard guard(g_lock);
     Flush(c);
+    FlushTransfers();
 }
 
 unsigned RegisteredCaches() {

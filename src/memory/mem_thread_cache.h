@@ -22,6 +22,7 @@
 #define KTUTIL_MEM_THREAD_CACHE_H
 
 #include "memory/mem_switches.h"
+#include "platform/assert.h"
 #include "platform/export.h"
 
 #include <atomic>
@@ -69,7 +70,9 @@ inline void* CachePop(unsigned slot, unsigned counted) {
     if (__builtin_expect(block == nullptr, 0)) return nullptr;
     Unpoison(block, counted);
     std::memcpy(&bin.head, block, sizeof(void*));
-    bin.count.store(bin.count.load(std::memory_order_relaxed) - 1, std::memory_order_relaxed);
+    const uint32_t left = bin.count.load(std::memory_order_relaxed) - 1;
+    KTU_ASSERT((left == 0) == (bin.head == nullptr)); // the list and its count agree
+    bin.count.store(left, std::memory_order_relaxed);
     c->delta.store(c->delta.load(std::memory_order_relaxed) + counted, std::memory_order_relaxed);
     return block;
 }

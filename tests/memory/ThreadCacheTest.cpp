@@ -114,6 +114,50 @@ TEST_F(ThreadCacheTest, ThreadExitReturnsItsCache) {
               std::max<uint64_t>(regions_before, KtUMemory::GetHistogramRegionSize(size)));
 }
 
+// A producer allocates and a consumer frees, many rounds: blocks travel in
+// chains from the consumer's full lists to the producer's empty ones. Each
+// block carries its round and index, so one handed out twice shows; the
+// counters and the histogram come back to where they started.
+TEST_F(ThreadCacheTest, ProducerConsumerChainsKeepEveryBlockOnce) {
+    constexpr unsigned kRounds = 200, kPerRound = 500, kSize = 40;
+    const uint64_t arena_before = KtUMemory::GetArenaMemoryAllocated();
+    const unsigned class_size = ClassSize(kSize);
+    const unsigned blocks_before = KtUMemory::GetHistogramNumBlocks(class_size);
+    std::vector<uint32_t*> handoff(kPerRound);
+    std::barrier produced(2), consumed(2);
+    std::atomic<int> corrupt{0};
+    std::thread consumer([&] {
+        for (unsigned r = 0; r < kRounds; ++r) {
+            produced.arrive_and_wait();
+            for (unsigned i = 0; i < kPerRound; ++i) {
+                uint32_t* p = handoff[i];
+                for (unsigned w = 0; w < kSize / 4; ++w)
+                    if (p[w] != r * kPerRound + i) ++corrupt;
+                KtUMemory::Dealloc(p, kSize, kAlign1);
+            }
+            consumed.arrive_and_wait();
+        }
+    });
+    for (unsigned r = 0; r < kRounds; ++r) {
+        for (unsigned i = 0; i < kPerRound; ++i) {
+            auto* p = static_cast<uint32_t*>(KtUMemory::AllocEx(kSize, kAlign1, 0));
+            for (unsigned w = 0; w < kSize / 4; ++w)
+                p[w] = r * kPerRound + i;
+            handoff[i] = p;
+        }
+        produced.arrive_and_wait();
+        consumed.arrive_and_wait();
+        if (r == kRounds / 2) { // mid-way, with chains in transit
+            EXPECT_EQ(arena_before, KtUMemory::GetArenaMemoryAllocated());
+            EXPECT_EQ(blocks_before, KtUMemory::GetHistogramNumBlocks(class_size));
+        }
+    }
+    consumer.join();
+    EXPECT_EQ(0, corrupt.load());
+    EXPECT_EQ(arena_before, KtUMemory::GetArenaMemoryAllocated());
+    EXPECT_EQ(blocks_before, KtUMemory::GetHistogramNumBlocks(class_size));
+}
+
 // Scrub and check still see every block once threads have used caches.
 TEST_F(ThreadCacheTest, ScrubAndCheckBypassWarmCaches) {
     std::thread([] {
