@@ -188,7 +188,10 @@ __attribute__((target("ssse3,popcnt"))) inline uint64_t Continuations(__m128i b)
 } // namespace
 
 bool Ssse3() {
-    static const bool has = __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("popcnt");
+    // The processor model may not be read yet when a host converts text from
+    // a static constructor: read it here first.
+    static const bool has =
+        (__builtin_cpu_init(), __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("popcnt"));
     return has;
 }
 
