@@ -19,8 +19,8 @@ namespace {
 
 // Shuffles that gather the 16-bit lanes named by an 8-bit mask to the front.
 struct LaneCompress {
-    alignas(16) uint8_t shuffle[256][16];
-    LaneCompress() {
+    alignas(16) uint8_t shuffle[256][16] = {};
+    constexpr LaneCompress() {
         for (unsigned mask = 0; mask < 256; ++mask) {
             unsigned k = 0;
             for (unsigned lane = 0; lane < 8; ++lane) {
@@ -38,9 +38,9 @@ struct LaneCompress {
 // Shuffles that pack four 32-bit words of 1 to 3 UTF-8 bytes each, indexed
 // by (lanes of 2 bytes or more) | (lanes of 3 bytes) << 4.
 struct WordPack {
-    alignas(16) uint8_t shuffle[256][16];
-    uint8_t length[256];
-    WordPack() {
+    alignas(16) uint8_t shuffle[256][16] = {};
+    uint8_t length[256] = {};
+    constexpr WordPack() {
         for (unsigned index = 0; index < 256; ++index) {
             unsigned k = 0;
             for (unsigned lane = 0; lane < 4; ++lane) {
@@ -58,9 +58,9 @@ struct WordPack {
 // Shuffles that drop the second byte of the ASCII lanes of eight 16-bit
 // lanes holding one- or two-byte forms, indexed by the ASCII lanes.
 struct PairPack {
-    alignas(16) uint8_t shuffle[256][16];
-    uint8_t length[256];
-    PairPack() {
+    alignas(16) uint8_t shuffle[256][16] = {};
+    uint8_t length[256] = {};
+    constexpr PairPack() {
         for (unsigned ascii = 0; ascii < 256; ++ascii) {
             unsigned k = 0;
             for (unsigned lane = 0; lane < 8; ++lane) {
@@ -74,9 +74,10 @@ struct PairPack {
     }
 };
 
-const LaneCompress kCompress;
-const WordPack kPack;
-const PairPack kPairs;
+// Built by the compiler: nothing runs when the library loads.
+constexpr LaneCompress kCompress;
+constexpr WordPack kPack;
+constexpr PairPack kPairs;
 
 // Unsigned 16-bit lo <= v < hi, lane by lane.
 __attribute__((target("ssse3,popcnt"))) inline __m128i InRange16(__m128i v, int lo, int hi) {
@@ -126,35 +127,6 @@ __attribute__((target("ssse3,popcnt"))) size_t DecodeTwoByte(const unsigned char
     return used;
 }
 
-// A run of up to five three-byte forms from the block's start.
-__attribute__((target("ssse3,popcnt"))) size_t DecodeThreeByte(__m128i b, KtUWChar* out,
-                                                               size_t* units) {
-    const __m128i lead =
-        _mm_shuffle_epi8(b, _mm_setr_epi8(0, -128, 3, -128, 6, -128, 9, -128, 12, -128, -128, -128,
-                                          -128, -128, -128, -128));
-    const __m128i c1 = _mm_shuffle_epi8(b, _mm_setr_epi8(1, -128, 4, -128, 7, -128, 10, -128, 13,
-                                                         -128, -128, -128, -128, -128, -128, -128));
-    const __m128i c2 = _mm_shuffle_epi8(b, _mm_setr_epi8(2, -128, 5, -128, 8, -128, 11, -128, 14,
-                                                         -128, -128, -128, -128, -128, -128, -128));
-    const __m128i low6 = _mm_set1_epi16(0x3F);
-    __m128i ok = _mm_and_si128(
-        _mm_cmpeq_epi16(_mm_and_si128(lead, _mm_set1_epi16(0xF0)), _mm_set1_epi16(0xE0)),
-        _mm_and_si128(
-            _mm_cmpeq_epi16(_mm_and_si128(c1, _mm_set1_epi16(0xC0)), _mm_set1_epi16(0x80)),
-            _mm_cmpeq_epi16(_mm_and_si128(c2, _mm_set1_epi16(0xC0)), _mm_set1_epi16(0x80))));
-    __m128i v = _mm_or_si128(
-        _mm_slli_epi16(_mm_and_si128(lead, _mm_set1_epi16(0x0F)), 12),
-        _mm_or_si128(_mm_slli_epi16(_mm_and_si128(c1, low6), 6), _mm_and_si128(c2, low6)));
-    // No overlong form, and not U+FFFE or U+FFFF; surrogates travel as they are.
-    ok = _mm_and_si128(ok, InRange16(v, 0x800, 0xFFFE));
-    unsigned good = unsigned(_mm_movemask_epi8(ok)) & 0x3FF; // five lanes, two bits each
-    unsigned k = unsigned(__builtin_ctz(~good)) / 2;
-    if (k == 0) return 0;
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
-    *units = k;
-    return 3 * k;
-}
-
 // Eight units from two groups of four three-byte forms (12 bytes each).
 __attribute__((target("ssse3,popcnt"))) inline __m128i EightThreeByte(__m128i g0, __m128i g1) {
     const __m128i lead_idx = _mm_setr_epi8(0, -128, 3, -128, 6, -128, 9, -128, -128, -128, -128,
@@ -183,6 +155,24 @@ __attribute__((target("ssse3,popcnt"))) inline uint64_t ThreeByteLeads(__m128i b
 __attribute__((target("ssse3,popcnt"))) inline uint64_t Continuations(__m128i b) {
     return uint64_t(unsigned(_mm_movemask_epi8(
         _mm_cmpeq_epi8(_mm_and_si128(b, _mm_set1_epi8(char(0xC0))), _mm_set1_epi8(char(0x80))))));
+}
+
+// A run of up to five three-byte forms from the block's start.
+__attribute__((target("ssse3,popcnt"))) size_t DecodeThreeByte(__m128i b, KtUWChar* out,
+                                                               size_t* units) {
+    // Lanes 0 to 3 from bytes 0 to 11, lane 4 from bytes 12 to 14.
+    const __m128i v = EightThreeByte(b, _mm_srli_si128(b, 12));
+    const uint64_t leads = ThreeByteLeads(b), conts = Continuations(b);
+    // No overlong form, and not U+FFFE or U+FFFF; surrogates travel as they are.
+    const unsigned in_range = unsigned(_mm_movemask_epi8(InRange16(v, 0x800, 0xFFFE)));
+    size_t k = 0;
+    while (k < 5 && ((leads >> (3 * k)) & 1) && ((conts >> (3 * k + 1)) & 3) == 3 &&
+           ((in_range >> (2 * k)) & 1))
+        ++k;
+    if (k == 0) return 0;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
+    *units = k;
+    return 3 * k;
 }
 
 } // namespace
