@@ -361,9 +361,7 @@ void KtURawArena::DeallocSlow(void* p) {
     // allocated and freed in a loop touches no list and makes no call; any
     // other goes to the retained-memory cache, which keeps it mapped for a
     // while for cheap reuse.
-    if (m_region_size == ktu::sys::kRegionSize && m_full == 0 && m_partial == Encode(region) &&
-        region->next == 0)
-        return;
+    if (KtUArenaFastPath::IsSpare(this, region, 0)) return;
     Unlink(region, &m_partial);
     ktu::mem::RetainRegion(region, m_region_size, CommittedBytes(region));
 }
@@ -381,7 +379,7 @@ void KtURawArena::Release() {
 
 void KtURawArena::ReleaseSpare() {
     Region* region = Decode(m_partial);
-    if (!region || region->next != 0 || m_full != 0 || !IsEmpty(region)) return;
+    if (!region || !KtUArenaFastPath::IsSpare(this, region, 0) || !IsEmpty(region)) return;
     Unlink(region, &m_partial);
     ktu::mem::RetainRegion(region, m_region_size, CommittedBytes(region));
 }

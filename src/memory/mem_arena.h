@@ -133,10 +133,10 @@ public:
         return true;
     }
 
-private:
     // Emptying page k of region: no work when it is page 0 of the arena's
     // only region, which the arena keeps as its spare (64 KiB regions only).
-    static inline bool IsSpare(KtURawArena* a, KtUMemoryRegion* region, unsigned k) {
+    // The arena's slow paths ask the same question.
+    static inline bool IsSpare(const KtURawArena* a, const KtUMemoryRegion* region, unsigned k) {
         return k == 0 && a->m_full == 0 && a->m_partial == ktu::mem::Encode(region) &&
                region->next == 0 && a->m_region_size == ktu::sys::kRegionSize &&
                (a->m_single_page || region->m.uncommitted_mask == a->m_other_pages_mask);
