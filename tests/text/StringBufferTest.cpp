@@ -2,11 +2,13 @@
 #include <ktutil/KtUString.h>
 #include <ktutil/KtUStringBuffer.h>
 #include <ktutil/KtUStringBufferFormat.h>
+#include <ktutil/KtUSysError.h>
 #include <ktutil/KtUWideStringBuffer.h>
 
-#include <gtest/gtest.h>
+#include "../foundation/FoundationTestUtil.h"
+#include "../memory/MemoryTestUtil.h"
 
-#include <ktutil/KtUSysError.h>
+#include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
@@ -166,23 +168,10 @@ TEST_F(StringBufferTest, NumberFormatting) {
     EXPECT_TRUE(b.IsNull());
 }
 
-// Everything posted while a test runs, as "<severity>:<text>" (ASCII only).
-std::vector<std::string> g_posts;
-int CapturePost(KtUSysError::Severity severity, KtUComponent*, int, void*, const KtUWChar* text) {
-    std::string line = std::to_string(int(severity)) + ":";
-    for (; text && *text; ++text)
-        line.push_back(char(*text));
-    g_posts.push_back(line);
-    return 1;
-}
-
-std::string LogText() {
-    std::string text;
-    KtUSysError::OutputLogBuffer(
-        [](const char* piece, void* data) { static_cast<std::string*>(data)->append(piece); },
-        &text);
-    return text;
-}
+// The post capture and log reader the foundation and memory tests use.
+using ktutest::CapturePost;
+using ktutest::g_posts;
+using ktutest::LogText;
 
 TEST_F(StringBufferTest, FormatStopsAtTheHundredMegabyteCap) {
     KtUSysError::SetHandler(CapturePost, KtUSysError::eANY, (KtUComponent*)nullptr, -1);
