@@ -1,5 +1,6 @@
 //===- ThreadCacheTest.cpp - The manager with many threads ----------------===//
 #include "MemoryTestUtil.h"
+#include "memory/mem_thread_cache.h"
 
 #include <barrier>
 #include <cstring>
@@ -7,10 +8,6 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-namespace ktu::mem {
-unsigned RegisteredCaches();
-}
 
 using namespace ktutest;
 
