@@ -103,7 +103,8 @@ TEST_F(SinkTest, StreamBufferGrowsOwnedAreasOnlyAndKeepsAlignment) {
     KtUStreamBuffer owned;
     ASSERT_TRUE(owned.WriteBegin(nullptr));
     std::string text(200000, 'x');
-    for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + i % 26);
+    for (size_t i = 0; i < text.size(); ++i)
+        text[i] = static_cast<char>('a' + i % 26);
     Put(owned, text.c_str());
     EXPECT_EQ(reinterpret_cast<uintptr_t>(owned.GetAlignedBuffer()) % 8, 0u);
     ASSERT_TRUE(owned.WriteEnd());
