@@ -27,6 +27,7 @@
 #include <ktutil/KtUDefs.h>
 #include <ktutil/KtUMemory.h>
 
+class KtUComponent;
 class KtUReadStream;
 class KtUWriteStream;
 
@@ -59,6 +60,8 @@ public:
     static void Initialise();
     static void Terminate();
     static int IsInitialised();
+    /// The component sink messages are posted for.
+    static KtUComponent* GetComponent();
 
     KTU_DECLARE_ALLOCATION_OPERATORS
 

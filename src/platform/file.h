@@ -86,6 +86,13 @@ CreateResult CreateNewFile(const char* path, uint64_t size);
 /// Reads up to size bytes; returns the count, 0 at the end of the file, -1 on
 /// error. Interruptions by signals are retried.
 long ReadFile(FileHandle file, void* buffer, size_t size);
+/// Writes size bytes (retrying short writes and interruptions); returns the
+/// count written, which is below size only on an error.
+long WriteFile(FileHandle file, const void* data, size_t size);
+/// Writes the file's modified data through to the storage device.
+bool SyncFile(FileHandle file);
+/// Hints that the file will be read or written front to back.
+void AdviseSequential(FileHandle file);
 /// Closes a handle; false when a write-back error surfaced. Async-signal-safe.
 bool CloseFile(FileHandle file);
 

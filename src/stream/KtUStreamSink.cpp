@@ -16,6 +16,10 @@ static constexpr ktu::detail::ComponentDecl kComponent{
 };
 KTU_COMPONENT_LIFECYCLE(KtUStreamSink, kComponent)
 
+KtUComponent* KtUStreamSink::GetComponent() {
+    return &s_component;
+}
+
 KtUStreamSink::~KtUStreamSink() = default;
 
 int KtUStreamSink::WriteBegin(const KtUWriteStream*) {

@@ -179,6 +179,26 @@ long ReadFile(FileHandle file, void* buffer, size_t size) {
     }
 }
 
+long WriteFile(FileHandle file, const void* data, size_t size) {
+    const auto* bytes = static_cast<const char*>(data);
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = write(file, bytes + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<long>(done);
+}
+
+bool SyncFile(FileHandle file) {
+    return fsync(file) == 0 || errno == EINVAL; // pipes and the like cannot be synced
+}
+
+void AdviseSequential(FileHandle file) {
+    posix_fadvise(file, 0, 0, POSIX_FADV_SEQUENTIAL);
+}
+
 bool CloseFile(FileHandle file) {
     return close(file) == 0;
 }
