@@ -1129,7 +1129,7 @@ void* KtUReadStream::ReadObjectExt(int* entry_out, KtUStreamExtData** ext) {
     }
     m_debug = debug;
     if (m_ascii) Expect("}");
-    return m_error ? nullptr : object;
+    return object;
 }
 
 void* KtUReadStream::ReadCheckedObject(int entry) {
