@@ -21,6 +21,7 @@ struct Command {
 };
 
 int RunInfo(int argc, char** argv);
+int RunStream(int argc, char** argv);
 
 } // namespace ktu::tool
 

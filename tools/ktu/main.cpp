@@ -21,6 +21,14 @@ static const Command kCommands[] = {
      "the memory manager's counters, switches and size classes, and the log\n"
      "lines written during initialisation.\n",
      RunInfo},
+    {"stream", "Show or re-encode a typed stream file",
+     "usage: ktu stream dump FILE\n"
+     "       ktu stream convert FROM TO\n\n"
+     "dump prints the stream's header and, for debug streams, every value with its\n"
+     "type token, objects as DEF/USE lines. convert re-encodes a debug stream from\n"
+     "binary to text or from text to binary. FILE, FROM and TO may be '-' for\n"
+     "standard input or output.\n",
+     RunStream},
 };
 
 static void PrintHelp(FILE* out) {
