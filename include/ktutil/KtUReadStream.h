@@ -79,7 +79,17 @@ public:
     unsigned char ReadNat8();
     short ReadInt16();
     unsigned short ReadNat16();
-    int ReadInt32();
+    int ReadInt32() {
+        // Inline for the common case: binary release with the value in the region.
+        if (m_state && !m_ascii && !m_debug && m_error == eNO_ERROR && m_end - m_cursor >= 4 &&
+            !((m_cursor - m_region) & 3)) {
+            int value;
+            __builtin_memcpy(&value, m_cursor, 4);
+            m_cursor += 4;
+            return value;
+        }
+        return ReadInt32Slow();
+    }
     unsigned int ReadNat32();
     KtUNat64 ReadNat64();
     KtUInt64 ReadTime() { return static_cast<KtUInt64>(ReadNat64()); }
@@ -151,6 +161,7 @@ public:
 private:
     friend class KtUWriteStream;
 
+    int ReadInt32Slow();
     // Regions and raw bytes.
     bool Lock(bool inside_value);
     bool Advance();

@@ -100,7 +100,16 @@ public:
     void WriteNat8(unsigned char value);
     void WriteInt16(short value);
     void WriteNat16(unsigned short value);
-    void WriteInt32(int value);
+    void WriteInt32(int value) {
+        // Inline for the common case: binary release with room in the region.
+        if (m_state == 8 && !m_debug && m_error == eNO_ERROR && m_end - m_cursor > 4 &&
+            !((m_cursor - m_region) & 3)) {
+            __builtin_memcpy(m_cursor, &value, 4);
+            m_cursor += 4;
+            return;
+        }
+        WriteInt32Slow(value);
+    }
     void WriteNat32(unsigned int value);
     void WriteNat64(KtUNat64 value);
     void WriteTime(KtUInt64 value) { WriteNat64(static_cast<KtUNat64>(value)); }
@@ -171,6 +180,7 @@ public:
 private:
     friend class KtUReadStream;
 
+    void WriteInt32Slow(int value);
     bool Lock();
     bool Flush();
     bool Align(int size);

@@ -378,15 +378,7 @@ short KtUReadStream::ReadInt16() {
 unsigned short KtUReadStream::ReadNat16() {
     return ReadScalar<uint16_t>(KtUWriteStream::eNAT16);
 }
-int KtUReadStream::ReadInt32() {
-    // The common case, binary release with the value in the region, stays short.
-    if (m_state && !m_debug && !m_error && !m_ascii && m_end - m_cursor >= 4 &&
-        !((m_cursor - m_region) & 3)) {
-        int value;
-        std::memcpy(&value, m_cursor, 4);
-        m_cursor += 4;
-        return value;
-    }
+int KtUReadStream::ReadInt32Slow() {
     return ReadScalar<int32_t>(KtUWriteStream::eINT32);
 }
 unsigned int KtUReadStream::ReadNat32() {

@@ -299,15 +299,7 @@ void KtUWriteStream::WriteInt16(short value) {
 void KtUWriteStream::WriteNat16(unsigned short value) {
     WriteScalar<uint16_t>(eNAT16, value);
 }
-void KtUWriteStream::WriteInt32(int value) {
-    // The common case, binary release with room in the region, stays short.
-    if (m_state >= 4 && !m_debug && !m_error && m_end - m_cursor >= 4 &&
-        !((m_cursor - m_region) & 3)) {
-        std::memcpy(m_cursor, &value, 4);
-        m_cursor += 4;
-        if (m_cursor == m_end) Flush();
-        return;
-    }
+void KtUWriteStream::WriteInt32Slow(int value) {
     WriteScalar<int32_t>(eINT32, value);
 }
 void KtUWriteStream::WriteNat32(unsigned int value) {

@@ -34,7 +34,8 @@ bool ReadAll(const char* path, std::string* out) {
     }
     char buffer[65536];
     size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) out->append(buffer, n);
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        out->append(buffer, n);
     const bool ok = !std::ferror(f);
     if (f != stdin) std::fclose(f);
     if (!ok) std::fprintf(stderr, "ktu stream: cannot read '%s'\n", path);
@@ -68,18 +69,24 @@ struct AnyFormat {
         for (int i = 0; i < format.GetNumEntries(); ++i)
             format.SetEntry(i, Write, nullptr, nullptr, nullptr, -1);
         int i = kEntries;
-        for (const std::string& n : names) format.EditEntry(i++)->SetName(n.c_str());
+        for (const std::string& n : names)
+            format.EditEntry(i++)->SetName(n.c_str());
     }
     static int Write(KtUWriteStream*, int, const void*) { return 1; }
 };
 
 const char* ErrorText(KtUStream::ErrorId id) {
     switch (id) {
-    case KtUStream::eUNKNOWN_CONFIGURATION: return "the header names a filter (enciphered?) or format this tool lacks";
-    case KtUStream::ePARSE_ERROR: return "the data is not as its tokens announce";
-    case KtUStream::eUNEXPECTED_END: return "the data ends inside a value";
-    case KtUStream::eMALFORMED_DATA: return "malformed padding";
-    default: return "the stream cannot be read";
+    case KtUStream::eUNKNOWN_CONFIGURATION:
+        return "the header names a filter (enciphered?) or format this tool lacks";
+    case KtUStream::ePARSE_ERROR:
+        return "the data is not as its tokens announce";
+    case KtUStream::eUNEXPECTED_END:
+        return "the data ends inside a value";
+    case KtUStream::eMALFORMED_DATA:
+        return "malformed padding";
+    default:
+        return "the stream cannot be read";
     }
 }
 
@@ -112,7 +119,8 @@ int Convert(const std::string& bytes, int to_ascii, std::string* out, bool* debu
         out->assign(reinterpret_cast<const char*>(out_buffer.GetAlignedBuffer()),
                     static_cast<size_t>(out_buffer.GetAlignedUsed()));
     if (!copied) {
-        std::fprintf(stderr, "ktu stream: stopped at error %d: %s\n", in.GetError(), ErrorText(in.GetError()));
+        std::fprintf(stderr, "ktu stream: stopped at error %d: %s\n", in.GetError(),
+                     ErrorText(in.GetError()));
         return kExitFailure;
     }
     return kExitOk;
@@ -179,7 +187,9 @@ int RunStream(int argc, char** argv) {
         KtUStream::Terminate();
         return code;
     }
-    std::fprintf(stderr, "usage: ktu stream dump FILE | ktu stream convert FROM TO  (see 'ktu help stream')\n");
+    std::fprintf(
+        stderr,
+        "usage: ktu stream dump FILE | ktu stream convert FROM TO  (see 'ktu help stream')\n");
     return kExitUsage;
 }
 
