@@ -139,6 +139,7 @@ int Dump(const char* path) {
     std::string text;
     bool debug = false;
     const int code = Convert(bytes, 1, &text, &debug);
+    if (code != kExitOk && text.empty()) return code;
     if (!debug) {
         std::printf("release stream: its values carry no tokens and cannot be shown without the "
                     "program that wrote them\n");
