@@ -48,7 +48,7 @@ int DisposeNode(KtUReadStream*, int, void* object) {
     return 1;
 }
 
-KtUStreamFormat* g_format;
+KtUStreamFormat g_format("nodes", 1);
 
 std::string Header() {
     std::string h = KTU_FUZZ_TEXT ? "#KtUStream-V1.1 ascii double debug utf8 nodes\n  Sync\n"
@@ -67,7 +67,7 @@ void Read(const std::string& bytes, bool copy) {
     buffer.SetBuffer(reinterpret_cast<unsigned char*>(const_cast<char*>(bytes.data())),
                      static_cast<int>(bytes.size()), KtUStreamBuffer::eCOPY);
     KtUReadStream in(&buffer);
-    in.AddAvailableFormat(g_format);
+    in.AddAvailableFormat(&g_format);
     if (!in.Begin(1, 1)) return;
     if (copy) {
         KtUStreamBuffer out_buffer;
@@ -107,12 +107,11 @@ void Read(const std::string& bytes, bool copy) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     KtUStream::Initialise();
-    g_format = new KtUStreamFormat("nodes", 1);
-    g_format->SetNumEntries(2);
-    g_format->SetEntry(0, WriteNode, CreateNode, ReadNode, "Node", -1);
-    g_format->SetEntry(1, WriteNode, CreateNode, ReadNode, "Leaf", 0);
-    g_format->EditEntry(0)->SetDisposeMethod(DisposeNode);
-    g_format->EditEntry(1)->SetDisposeMethod(DisposeNode);
+    g_format.SetNumEntries(2);
+    g_format.SetEntry(0, WriteNode, CreateNode, ReadNode, "Node", -1);
+    g_format.SetEntry(1, WriteNode, CreateNode, ReadNode, "Leaf", 0);
+    g_format.EditEntry(0)->SetDisposeMethod(DisposeNode);
+    g_format.EditEntry(1)->SetDisposeMethod(DisposeNode);
     return 0;
 }
 
