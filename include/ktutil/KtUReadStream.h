@@ -162,6 +162,8 @@ private:
     friend class KtUWriteStream;
 
     int ReadInt32Slow();
+    void OutOfMemory();
+    bool EnterObject(void* object, int entry);
     // Regions and raw bytes.
     bool Lock(bool inside_value);
     bool Advance();

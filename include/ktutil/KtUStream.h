@@ -93,7 +93,10 @@ public:
     void AddActiveFilter(KtUStreamFilter* filter);
     void PopActiveFilter();
     void SetActiveFilter(int index, KtUStreamFilter* filter);
-    void ClearActiveFilters() { m_filters.Clear(); }
+    void ClearActiveFilters() {
+        m_filters.Clear();
+        m_filter_lost = 0;
+    }
     int GetNumActiveFilters() const { return m_filters.Size(); }
     KtUStreamFilter* GetActiveFilter(int index) const { return m_filters[index]; }
 
@@ -159,6 +162,7 @@ private:
     const char* m_format_name = nullptr;
     int m_format_version = 0;
     KtUPtrVector<KtUStreamFilter> m_filters;
+    int m_filter_lost = 0;
     void* m_user[kNumUserData] = {};
 };
 

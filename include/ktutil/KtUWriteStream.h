@@ -37,6 +37,9 @@
 
 class KtUStreamExtData;
 class KtUReadStream;
+namespace ktu::stream {
+class LineBuilder;
+}
 class KtUWideString;
 class KtUWideStringBuffer;
 
@@ -187,6 +190,9 @@ private:
     bool Room(int size);
     void PutBytes(const void* data, long size);
     void PutText(const char* text, int length);
+    void PutLine(const ktu::stream::LineBuilder& line);
+    void OutOfMemory();
+    bool EnterObject(const void* object, unsigned int id);
     void WriteToken(int token);
     void WriteArrayToken(int token, long count);
     template <class T> void PutBinary(T value);

@@ -13,6 +13,7 @@
 #include "platform/text.h"
 #include "platform/vm.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +23,24 @@
 
 namespace ktu::mem {
 unsigned char g_switches = 0;
+
+static std::atomic<long> g_fail_countdown{0};
+
+void FailAllocationAfter(long n) {
+    g_fail_countdown.store(n > 0 ? n : 0, std::memory_order_relaxed);
+    SetSwitch(kFailSwitch, n > 0);
+}
+
+long AllocationsBeforeFailure() {
+    return g_fail_countdown.load(std::memory_order_relaxed);
+}
+
+bool InjectedFailure() {
+    if (!(g_switches & kFailSwitch)) return false;
+    if (g_fail_countdown.fetch_sub(1, std::memory_order_relaxed) != 1) return false;
+    SetSwitch(kFailSwitch, false);
+    return true;
+}
 } // namespace ktu::mem
 
 namespace {
@@ -205,6 +224,7 @@ inline unsigned ArenaSlot(const KtURawArena* arena) {
 // retrying through the new handler.
 [[nodiscard]] __attribute__((noinline)) void* ArenaAllocSlow(KtURawArena* arena, unsigned counted,
                                                              unsigned size, int try_only) {
+    if (ktu::mem::InjectedFailure()) return nullptr;
     for (;;) {
         {
             FastLockGuard guard(g_lock);
@@ -519,6 +539,7 @@ void* KtUMemory::AllocEx(unsigned int size, Alignment alignment, int try_only) {
 // AllocEx beyond the small arenas.
 __attribute__((noinline)) static void* AllocOther(unsigned int size, int try_only) {
     if (size == 0) return nullptr;
+    if (ktu::mem::InjectedFailure()) return nullptr;
     if (__builtin_expect(!g.run.set_up, 0)) return NotInitialised("Alloc", size);
     if (g.choices.force_malloc) return KtUMemory::MallocEx(size, try_only);
     if (!try_only) CheckSize(size);
@@ -695,6 +716,7 @@ void* KtUMemory::TryMalloc(unsigned int size) {
 
 void* KtUMemory::MallocEx(unsigned int size, int try_only) {
     if (!try_only) CheckSize(size);
+    if (ktu::mem::InjectedFailure()) return nullptr;
     FastLockGuard guard(g_lock);
     for (;;) {
         if (void* p = std::malloc(size)) {
@@ -729,6 +751,7 @@ void* KtUMemory::ReallocEx(void* block, unsigned int size, int try_only) {
         Free(block);
         return nullptr;
     }
+    if (ktu::mem::InjectedFailure()) return nullptr;
     FastLockGuard guard(g_lock);
     size_t old_usable = malloc_usable_size(block);
     for (;;) {
@@ -757,6 +780,7 @@ void* KtUMemory::TryAllocRegion(unsigned int size, Lifetime lifetime) {
 
 void* KtUMemory::AllocRegionEx(unsigned int size, Lifetime lifetime, int try_only) {
     if (!try_only) CheckSize(size);
+    if (ktu::mem::InjectedFailure()) return nullptr;
     if (g.choices.force_malloc_region) {
         char* heap = static_cast<char*>(MallocEx(size + g.platform.region_size, try_only));
         if (!heap) return nullptr;

@@ -4,6 +4,8 @@
 
 #include <ktutil/KtUDefs.h>
 
+#include "platform/export.h"
+
 #if KTU_HAS_ASAN
 #include <sanitizer/asan_interface.h>
 #endif
@@ -14,7 +16,8 @@ namespace ktu::mem {
 /// their environment variables) as bits of one byte, the single place every
 /// path reads them from: any bit set sends the arenas' fast paths aside.
 /// Exported because KtUFastArena's inline fast path reads it.
-enum : unsigned char { kScrubSwitch = 1, kCheckSwitch = 2 };
+/// kFailSwitch: a test has asked for an allocation to fail (FailAllocationAfter).
+enum : unsigned char { kScrubSwitch = 1, kCheckSwitch = 2, kFailSwitch = 4 };
 extern KTU_API unsigned char g_switches;
 inline bool Scrubbing() {
     return (g_switches & kScrubSwitch) != 0;
@@ -25,6 +28,15 @@ inline bool Checking() {
 inline bool Debugging() {
     return g_switches != 0;
 }
+/// Test hook: the n-th allocation of any kind from now on (n >= 1) returns
+/// null, as if the system had no memory left; 0 cancels. For single-threaded
+/// tests of failure paths; while armed every allocation takes the slow path.
+KTU_INTERNAL_API void FailAllocationAfter(long n);
+/// True once, for the allocation that FailAllocationAfter chose.
+bool InjectedFailure();
+/// Allocations still to go before the injected failure (0: none armed).
+KTU_INTERNAL_API long AllocationsBeforeFailure();
+
 /// Sets or clears one switch bit.
 inline void SetSwitch(unsigned char bit, bool on) {
     g_switches = static_cast<unsigned char>(on ? g_switches | bit : g_switches & ~bit);

@@ -200,6 +200,24 @@ int KtUReadStream::Get() {
     return c;
 }
 
+// Memory ran out inside the stream: reported as a failed read.
+void KtUReadStream::OutOfMemory() {
+    Fail(eREAD_LOCK_FAILED, this, "Read Failed");
+}
+
+// Appends an object read and its entry to the table; false (and the stream
+// in error) when memory ran out.
+bool KtUReadStream::EnterObject(void* object, int entry) {
+    const int size = m_objects.Size();
+    m_objects.PushBack(object);
+    m_object_entries.PushBack(entry);
+    if (m_objects.Size() == size + 1 && m_object_entries.Size() == size + 1) return true;
+    m_objects.SetSize(size);
+    m_object_entries.SetSize(size);
+    OutOfMemory();
+    return false;
+}
+
 // --- Text words and parse errors ------------------------------------------------
 
 void KtUReadStream::ParseError(const char* read, const char* expected) {
@@ -484,8 +502,8 @@ bool KtUReadStream::ReadRawString(KtUStringBuffer* out, bool* is_null) {
         }
         out->Reserve(length);
         char* text = out->BeginEditBuffer();
-        if (!text) {
-            Fail(eUNEXPECTED_END, this, "Unexpected end of data");
+        if (!text || out->GetAllocationSize() < length + 1) {
+            OutOfMemory();
             return false;
         }
         int done = 0;
@@ -537,11 +555,20 @@ bool KtUReadStream::ReadRawString(KtUStringBuffer* out, bool* is_null) {
         }
         piece[n++] = static_cast<char>(c);
         if (n == sizeof piece) {
+            const int before = out->GetLength();
             out->Append(piece, n);
+            if (out->GetLength() != before + n) {
+                OutOfMemory();
+                return false;
+            }
             n = 0;
         }
     }
     out->Append(piece, n);
+    if (!out->GetString()) {
+        OutOfMemory();
+        return false;
+    }
     // As in binary streams, an embedded zero byte ends the text.
     out->EndEditBuffer(-1);
     return true;
@@ -572,6 +599,10 @@ int KtUReadStream::ReadString(KtUString* text) {
         text->SetString(nullptr);
     else
         text->SetString(m_conversion.GetString(), m_conversion.GetLength());
+    if (!is_null && !text->GetString()) { // memory ran out
+        OutOfMemory();
+        return 0;
+    }
     return ok;
 }
 
@@ -615,6 +646,10 @@ int KtUReadStream::ReadWideString(KtUWideString* text) {
         text->SetString(nullptr);
     else
         text->SetString(m_temp_wide.GetString(), m_temp_wide.GetLength());
+    if (m_temp_wide.GetString() && !text->GetString()) { // memory ran out
+        OutOfMemory();
+        return 0;
+    }
     return ok;
 }
 
@@ -811,7 +846,12 @@ bool KtUReadStream::ReadHeader(int require_format) {
 bool KtUReadStream::MakeOwnReadFormat() {
     if (m_owns_read_format) return true;
     if (!m_read_format) return false;
-    m_read_format = new KtUStreamFormat(*m_read_format);
+    auto* copy = new KtUStreamFormat(*m_read_format);
+    if (!copy || copy->GetNumEntries() != m_read_format->GetNumEntries()) {
+        delete copy;
+        return false;
+    }
+    m_read_format = copy;
     m_owns_read_format = 1;
     return true;
 }
@@ -843,14 +883,22 @@ void KtUReadStream::ReadExtensionTable() {
         } else if ((local = m_read_format->FindEntry(name)) < 0) {
             if (!MakeOwnReadFormat() ||
                 !m_read_format->SetNumEntries(m_read_format->GetNumEntries() + 1)) {
-                m_error = eBAD_EXTENSION;
+                OutOfMemory();
                 return;
             }
             local = m_read_format->GetNumEntries() - 1;
             is_new = true;
         }
-        while (m_entry_map.Size() <= s)
-            m_entry_map.PushBack(-1);
+        if (m_entry_map.Size() <= s) {
+            const int size = m_entry_map.Size();
+            m_entry_map.SetSize(s + 1);
+            if (m_entry_map.Size() != s + 1) {
+                OutOfMemory();
+                return;
+            }
+            for (int i = size; i <= s; ++i)
+                m_entry_map[i] = -1;
+        }
         if (m_entry_map[s] != -1 || m_entry_map[p] == -1) {
             m_error = eEXTENSION_CONFLICT;
             return;
@@ -887,6 +935,10 @@ void KtUReadStream::ReadExtensionTable() {
         } else {
             m_read_format->SetEntry(local, nullptr, nullptr, nullptr, name, local_parent);
             m_read_format->EditEntry(local)->SetSubstitute(KtUStreamFormatEntry::kNoAncestor);
+        }
+        if (!m_read_format->GetEntry(local).GetName()) { // its name could not be copied
+            OutOfMemory();
+            return;
         }
     }
 }
@@ -926,12 +978,17 @@ int KtUReadStream::Begin(int read_config, int read_extensions) {
     m_object_entries.Clear();
     m_entry_map.Clear();
     if (m_read_format) {
+        m_entry_map.Reserve(m_read_format->GetNumEntries());
         for (int i = 0; i < m_read_format->GetNumEntries(); ++i)
             m_entry_map.PushBack(
                 m_read_format->GetEntry(i).GetParent() == KtUStreamFormatEntry::kRoot ? i : -1);
     }
     m_next_id = kFirstId;
     m_begun = 1;
+    if (m_read_format && m_entry_map.Size() != m_read_format->GetNumEntries()) {
+        OutOfMemory();
+        return 1; // begun, in error: End reports it and ends the chain
+    }
     if (read_config && read_extensions) ReadExtensionTable();
     return 1;
 }
@@ -1088,8 +1145,10 @@ void* KtUReadStream::ReadObjectExt(int* entry_out, KtUStreamExtData** ext) {
         if (!m_error) m_error = eCREATE_FAILED;
         return nullptr;
     }
-    m_objects.PushBack(object);
-    m_object_entries.PushBack(e);
+    if (!EnterObject(object, e)) {
+        if (auto dispose = methods.GetDisposeMethod()) dispose(this, e, object);
+        return nullptr;
+    }
     if (entry_out) *entry_out = e;
     const int debug = m_debug;
     if (definition.GetParent() >= 0) m_debug = 1; // the writer made derived bodies self-describing
@@ -1101,19 +1160,26 @@ void* KtUReadStream::ReadObjectExt(int* entry_out, KtUStreamExtData** ext) {
         copy.SetDebug(1);
         copy.SetDouble(1); // Float values keep full precision
         copy.SetFormat(m_read_format);
-        if (!m_error && copy.Begin(0, 0)) {
+        if (!m_error && !copy.Begin(0, 0)) {
+            OutOfMemory();
+        } else if (!m_error) {
             CopyDebugData(&copy, 1);
             copy.End();
+            if (copy.IsError() && !m_error) OutOfMemory();
             if (ext && !m_error) {
                 unsigned char* start = bytes.GetAlignedBuffer();
                 const int size = start ? bytes.GetAlignedUsed() : 0;
                 unsigned char* data = nullptr;
                 if (size > 0) {
-                    data =
-                        static_cast<unsigned char*>(KtUMemory::Malloc(static_cast<unsigned>(size)));
-                    std::memcpy(data, start, static_cast<size_t>(size));
+                    data = static_cast<unsigned char*>(
+                        KtUMemory::TryMalloc(static_cast<unsigned>(size)));
+                    if (data) std::memcpy(data, start, static_cast<size_t>(size));
                 }
-                *ext = new KtUStreamExtData(local, data, size);
+                *ext = (data || size == 0) ? new KtUStreamExtData(local, data, size) : nullptr;
+                if (!*ext) {
+                    KtUMemory::Free(data);
+                    OutOfMemory();
+                }
             }
         }
     } else if (m_debug) {
@@ -1156,8 +1222,7 @@ void KtUReadStream::AddObject(void* object, int entry, unsigned int id) {
         ParseError(read, expected);
     }
     ++m_next_id;
-    m_objects.PushBack(object);
-    m_object_entries.PushBack(entry);
+    EnterObject(object, entry);
 }
 
 // --- Copying self-describing data -------------------------------------------------------
@@ -1365,8 +1430,7 @@ int KtUReadStream::CopyDebugData(KtUWriteStream* out, int to_object_end) {
                         break;
                     }
                     ++m_next_id;
-                    m_objects.PushBack(nullptr);
-                    m_object_entries.PushBack(-2);
+                    if (!EnterObject(nullptr, -2)) break;
                     out->BeginDefinition(out->m_next_id++, entry);
                     ++depth;
                     break;

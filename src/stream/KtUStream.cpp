@@ -42,7 +42,11 @@ void KtUStream::SetFormat(const KtUStreamFormat* format) {
 }
 
 void KtUStream::AddActiveFilter(KtUStreamFilter* filter) {
+    const int size = m_filters.Size();
     m_filters.PushBack(filter);
+    // A filter that could not be added must not let the stream pass
+    // unfiltered bytes: the next Begin fails instead.
+    if (m_filters.Size() != size + 1) m_filter_lost = 1;
 }
 
 void KtUStream::PopActiveFilter() {
@@ -76,6 +80,7 @@ void KtUStream::CopyConfig(const KtUStream& other) {
     m_format_name = other.m_format_name;
     m_format_version = other.m_format_version;
     m_filters = other.m_filters;
+    m_filter_lost = other.m_filter_lost || m_filters.Size() != other.m_filters.Size();
     m_ascii = other.m_ascii;
     m_double = other.m_double;
     m_debug = other.m_debug;
@@ -124,6 +129,13 @@ bool KtUStream::CheckInitialised(const char* where) {
 }
 
 int KtUStream::InitChain(int write, int with_sink) {
+    if (m_filter_lost) {
+        if (write)
+            Fail(eWRITE_BEGIN_FAILED, this, "WriteBegin failed");
+        else
+            Fail(eREAD_BEGIN_FAILED, this, "ReadBegin failed");
+        return 0;
+    }
     const int count = m_filters.Size();
     for (int i = 0; i < count; ++i) {
         KtUStreamFilter* filter = m_filters[i];

@@ -145,6 +145,7 @@ KtUStreamBlockStore& KtUStreamBlockStore::operator=(const KtUStreamBlockStore& o
     KtUStreamBlock* last = nullptr;
     for (const KtUStreamBlock* b = other.m_blocks; b; b = b->GetNext()) {
         auto* copy = new KtUStreamBlock;
+        if (!copy) break; // memory ran out: the copy holds the blocks made so far
         std::memcpy(copy->EditData(), b->GetData(), kData);
         if (last)
             last->SetNext(copy);
@@ -154,9 +155,11 @@ KtUStreamBlockStore& KtUStreamBlockStore::operator=(const KtUStreamBlockStore& o
     }
     if (other.m_tail) {
         m_tail = static_cast<unsigned char*>(
-            KtUMemory::Malloc(static_cast<unsigned>(other.m_tail_size)));
-        std::memcpy(m_tail, other.m_tail, static_cast<size_t>(other.m_tail_size));
-        m_tail_size = other.m_tail_size;
+            KtUMemory::TryMalloc(static_cast<unsigned>(other.m_tail_size)));
+        if (m_tail) {
+            std::memcpy(m_tail, other.m_tail, static_cast<size_t>(other.m_tail_size));
+            m_tail_size = other.m_tail_size;
+        }
     }
     return *this;
 }
@@ -190,7 +193,8 @@ void KtUStreamBlockStore::ClaimBuffer(KtUStreamBlockBuffer* buffer) {
     if (tail && tail_used < kData) {
         if (tail_used > 0) {
             m_tail =
-                static_cast<unsigned char*>(KtUMemory::Malloc(static_cast<unsigned>(tail_used)));
+                static_cast<unsigned char*>(KtUMemory::TryMalloc(static_cast<unsigned>(tail_used)));
+            if (!m_tail) return; // memory ran out: keep the whole list, tail block included
             std::memcpy(m_tail, tail->GetData(), static_cast<size_t>(tail_used));
             m_tail_size = tail_used;
         }
@@ -212,6 +216,10 @@ void KtUStreamBlockStore::BeginReadBuffer(KtUStreamBlockBuffer* buffer) {
         last = last->GetNext();
     if (m_tail) {
         m_read_extra = new KtUStreamBlock;
+        if (!m_read_extra) { // memory ran out: nothing to read
+            buffer->SetReadBuffer(nullptr, nullptr, 0);
+            return;
+        }
         std::memcpy(m_read_extra->EditData(), m_tail, static_cast<size_t>(m_tail_size));
         if (last) last->SetNext(m_read_extra);
         buffer->SetReadBuffer(m_blocks ? m_blocks : m_read_extra, m_read_extra, m_tail_size);
@@ -246,6 +254,10 @@ void KtUStreamBlockStore::ReadContents(KtUReadStream* stream) {
     KtUStreamBlock* last = nullptr;
     for (int i = 0; i < count && !stream->IsError(); ++i) {
         auto* block = new KtUStreamBlock;
+        if (!block) {
+            stream->SetError(KtUStream::eREAD_LOCK_FAILED); // memory ran out
+            return;
+        }
         stream->ReadNat8Array(block->EditData(), kData);
         if (last)
             last->SetNext(block);
@@ -259,7 +271,11 @@ void KtUStreamBlockStore::ReadContents(KtUReadStream* stream) {
         return;
     }
     if (tail > 0) {
-        m_tail = static_cast<unsigned char*>(KtUMemory::Malloc(static_cast<unsigned>(tail)));
+        m_tail = static_cast<unsigned char*>(KtUMemory::TryMalloc(static_cast<unsigned>(tail)));
+        if (!m_tail) {
+            stream->SetError(KtUStream::eREAD_LOCK_FAILED); // memory ran out
+            return;
+        }
         stream->ReadNat8Array(m_tail, tail);
         m_tail_size = tail;
     }

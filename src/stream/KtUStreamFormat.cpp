@@ -9,8 +9,8 @@
 static char* CopyName(const char* name) {
     if (!name) return nullptr;
     const size_t n = std::strlen(name) + 1;
-    auto* copy = static_cast<char*>(KtUMemory::Malloc(static_cast<unsigned>(n)));
-    std::memcpy(copy, name, n);
+    auto* copy = static_cast<char*>(KtUMemory::TryMalloc(static_cast<unsigned>(n)));
+    if (copy) std::memcpy(copy, name, n); // null when memory ran out
     return copy;
 }
 
@@ -71,8 +71,13 @@ KtUStreamFormat::~KtUStreamFormat() {
 
 void KtUStreamFormat::CopyFrom(const KtUStreamFormat& other) {
     if (!SetNumEntries(other.m_count)) return;
-    for (int i = 0; i < m_count; ++i)
+    for (int i = 0; i < m_count; ++i) {
         m_entries[i] = other.m_entries[i];
+        if (other.m_entries[i].GetName() && !m_entries[i].GetName()) {
+            SetNumEntries(0); // a name could not be copied: the copy is empty, not wrong
+            return;
+        }
+    }
 }
 
 int KtUStreamFormat::SetNumEntries(int count) {

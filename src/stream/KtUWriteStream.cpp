@@ -166,6 +166,19 @@ void KtUWriteStream::PutText(const char* text, int length) {
     PutBytes(text, length);
 }
 
+void KtUWriteStream::PutLine(const ktu::stream::LineBuilder& line) {
+    if (line.Failed()) {
+        OutOfMemory();
+        return;
+    }
+    PutBytes(line.Data(), line.Size());
+}
+
+// Memory ran out inside the stream: reported as a failed write.
+void KtUWriteStream::OutOfMemory() {
+    Fail(eWRITE_LOCK_FAILED, this, "Write Failed");
+}
+
 // --- Tokens and values ---------------------------------------------------------
 
 void KtUWriteStream::WriteToken(int token) {
@@ -177,7 +190,7 @@ void KtUWriteStream::WriteToken(int token) {
     ktu::stream::LineBuilder line(m_indent);
     line.Append(GetTokenName(token));
     line.Append('\n');
-    PutText(line.Data(), line.Size());
+    PutLine(line);
 }
 
 void KtUWriteStream::WriteArrayToken(int token, long count) {
@@ -190,7 +203,7 @@ void KtUWriteStream::WriteArrayToken(int token, long count) {
     ktu::stream::LineBuilder line(m_indent);
     line.Append(GetTokenName(token));
     line.Printf(" %d\n", static_cast<int>(count));
-    PutText(line.Data(), line.Size());
+    PutLine(line);
 }
 
 template <class T> void KtUWriteStream::WriteScalar(int token, T value) {
@@ -246,7 +259,7 @@ void KtUWriteStream::TextArrayBegin(int kind, long count) {
     if (m_error) return;
     ktu::stream::LineBuilder line(m_indent);
     line.Append(count == 1 ? ' ' : '[');
-    PutText(line.Data(), line.Size());
+    PutLine(line);
 }
 
 void KtUWriteStream::TextArrayPut(const void* values, long count) {
@@ -265,11 +278,11 @@ void KtUWriteStream::TextArrayPut(const void* values, long count) {
         }
         ktu::stream::FormatTextValue(&line, kind, values, i, real_format, zero);
         if (line.Size() > 4096) {
-            PutText(line.Data(), line.Size());
+            PutLine(line);
             line.Clear();
         }
     }
-    PutText(line.Data(), line.Size());
+    PutLine(line);
 }
 
 void KtUWriteStream::TextArrayEnd() {
@@ -284,7 +297,7 @@ void KtUWriteStream::TextArrayEnd() {
     } else {
         line.Append(" ]\n");
     }
-    PutText(line.Data(), line.Size());
+    PutLine(line);
 }
 
 void KtUWriteStream::WriteInt8(signed char value) {
@@ -417,7 +430,7 @@ void KtUWriteStream::WriteStringBytes(const char* text, long length) {
     ktu::stream::LineBuilder line(m_indent);
     if (!text) {
         line.Append("linull\n");
-        PutText(line.Data(), line.Size());
+        PutLine(line);
         return;
     }
     line.Append('"');
@@ -426,12 +439,12 @@ void KtUWriteStream::WriteStringBytes(const char* text, long length) {
         if (c == '"' || c == '\\') line.Append('\\');
         line.Append(c);
         if (line.Size() > 4096) {
-            PutText(line.Data(), line.Size());
+            PutLine(line);
             line.Clear();
         }
     }
     line.Append("\"\n");
-    PutText(line.Data(), line.Size());
+    PutLine(line);
 }
 
 void KtUWriteStream::WriteString(const char* text) {
@@ -543,7 +556,10 @@ int KtUWriteStream::Begin(int header, int extensions) {
         KtUStreamSink* target = m_target;
         m_target = GetSink();
         KtUString line = GetConfig();
-        PutText(line.GetString(), line.GetLength());
+        if (!line.GetString())
+            OutOfMemory();
+        else
+            PutText(line.GetString(), line.GetLength());
         WriteSync();
         m_target = target;
         WriteExtensionTable(extensions);
@@ -554,6 +570,12 @@ int KtUWriteStream::Begin(int header, int extensions) {
         return 0;
     }
     m_objects = new KtUVoidPtrDict;
+    if (!m_objects) {
+        OutOfMemory();
+        ResetRegion();
+        ClearChain(1, 1);
+        return 0;
+    }
     m_next_id = 100;
     return 1;
 }
@@ -599,7 +621,7 @@ void KtUWriteStream::BeginDefinition(unsigned int id, int entry) {
             line.Printf("DEF %u %d\n", id, entry);
         line.Indent(m_indent);
         line.Append("{\n");
-        PutText(line.Data(), line.Size());
+        PutLine(line);
     }
     m_indent += 2;
 }
@@ -610,8 +632,18 @@ void KtUWriteStream::EndDefinition() {
     if (m_ascii && !m_error) {
         ktu::stream::LineBuilder line(m_indent);
         line.Append("}\n");
-        PutText(line.Data(), line.Size());
+        PutLine(line);
     }
+}
+
+// Puts a new object into the table; false (and the stream in error) when
+// memory ran out.
+bool KtUWriteStream::EnterObject(const void* object, unsigned int id) {
+    m_objects->Enter(const_cast<void*>(object),
+                     reinterpret_cast<void*>(static_cast<uintptr_t>(id)));
+    if (m_objects->Find(const_cast<void*>(object))) return true;
+    OutOfMemory();
+    return false;
 }
 
 void KtUWriteStream::WriteNullObject() {
@@ -621,7 +653,7 @@ void KtUWriteStream::WriteNullObject() {
     } else if (!m_error) {
         ktu::stream::LineBuilder line(m_indent);
         line.Append("NULL_OBJECT\n");
-        PutText(line.Data(), line.Size());
+        PutLine(line);
     }
 }
 
@@ -633,7 +665,7 @@ void KtUWriteStream::WriteReference(unsigned int id) {
     } else if (!m_error) {
         ktu::stream::LineBuilder line(m_indent);
         line.Printf("USE %u\n", id);
-        PutText(line.Data(), line.Size());
+        PutLine(line);
     }
 }
 
@@ -664,14 +696,14 @@ unsigned int KtUWriteStream::WriteObjectExt(const void* object, int entry, KtUSt
         Fail(eNO_METHOD, this, "No method for entry %d in format for object", definition);
         return 0;
     }
-    void*& slot = m_objects->Enter(const_cast<void*>(object));
-    if (slot) {
-        const auto id = static_cast<unsigned int>(reinterpret_cast<uintptr_t>(slot));
+    if (void** known = m_objects->Find(const_cast<void*>(object))) {
+        const auto id = static_cast<unsigned int>(reinterpret_cast<uintptr_t>(*known));
         WriteReference(id);
         return id;
     }
-    const unsigned int id = m_next_id++;
-    slot = reinterpret_cast<void*>(static_cast<uintptr_t>(id));
+    const unsigned int id = m_next_id;
+    if (!EnterObject(object, id)) return 0;
+    ++m_next_id;
     BeginDefinition(id, definition);
     const int debug = m_debug;
     if (definition != entry || format->GetEntry(entry).GetParent() != KtUStreamFormatEntry::kRoot)
@@ -680,15 +712,17 @@ unsigned int KtUWriteStream::WriteObjectExt(const void* object, int entry, KtUSt
         if (!m_error) m_error = eWRITE_METHOD_FAILED;
     } else if (ext && !m_error) {
         KtUStreamBuffer bytes;
-        bytes.SetBuffer(const_cast<unsigned char*>(ext->GetData()), ext->GetSize(),
-                        KtUStreamBuffer::eCOPY_IF_UNALIGNED);
+        if (!bytes.SetBuffer(const_cast<unsigned char*>(ext->GetData()), ext->GetSize(),
+                             KtUStreamBuffer::eCOPY_IF_UNALIGNED))
+            OutOfMemory();
         KtUReadStream in(&bytes);
         in.SetAscii(0);
         in.SetDebug(1);
         in.SetFormat(format);
         in.SetFormatName(GetFormatName());
         in.SetFormatVersion(GetFormatVersion());
-        if (in.Begin(0, 1)) {
+        if (m_error) {
+        } else if (in.Begin(0, 1)) {
             in.CopyDebugData(this, 0);
             if (!in.End(0) && !m_error) m_error = in.GetError();
         } else if (!m_error) {
@@ -711,9 +745,10 @@ unsigned int KtUWriteStream::AddObject(const void* object, int entry) {
         Fail(eNO_METHOD, this, "No entry %d in format for object", entry);
         return 0;
     }
-    void*& slot = m_objects->Enter(const_cast<void*>(object));
-    if (!slot) slot = reinterpret_cast<void*>(static_cast<uintptr_t>(m_next_id++));
-    return static_cast<unsigned int>(reinterpret_cast<uintptr_t>(slot));
+    if (void** known = m_objects->Find(const_cast<void*>(object)))
+        return static_cast<unsigned int>(reinterpret_cast<uintptr_t>(*known));
+    if (!EnterObject(object, m_next_id)) return 0;
+    return m_next_id++;
 }
 
 int KtUWriteStream::RemoveObject(const void* object) {

@@ -57,27 +57,35 @@ LineBuilder::~LineBuilder() {
     if (m_data != m_inline) KtUMemory::Free(m_data);
 }
 
-void LineBuilder::Grow(size_t more) {
+bool LineBuilder::Grow(size_t more) {
     size_t capacity = m_capacity * 2;
     while (capacity < m_size + more)
         capacity *= 2;
-    auto* data = static_cast<char*>(KtUMemory::Malloc(static_cast<unsigned>(capacity)));
+    auto* data = capacity <= 0x7fffffff
+                     ? static_cast<char*>(KtUMemory::TryMalloc(static_cast<unsigned>(capacity)))
+                     : nullptr;
+    if (!data) {
+        m_failed = true;
+        return false;
+    }
     std::memcpy(data, m_data, m_size);
     if (m_data != m_inline) KtUMemory::Free(m_data);
     m_data = data;
     m_capacity = capacity;
+    return true;
 }
 
 void LineBuilder::Append(const char* text) {
     size_t n = std::strlen(text);
-    if (m_size + n > m_capacity) Grow(n);
+    if (m_size + n > m_capacity && !Grow(n)) return;
     std::memcpy(m_data + m_size, text, n);
     m_size += n;
 }
 
 void LineBuilder::Indent(int count) {
     if (count <= 0) return;
-    if (m_size + static_cast<size_t>(count) > m_capacity) Grow(static_cast<size_t>(count));
+    if (m_size + static_cast<size_t>(count) > m_capacity && !Grow(static_cast<size_t>(count)))
+        return;
     std::memset(m_data + m_size, ' ', static_cast<size_t>(count));
     m_size += static_cast<size_t>(count);
 }
@@ -89,7 +97,8 @@ void LineBuilder::Printf(const char* format, ...) {
     int n = std::vsnprintf(local, sizeof local, format, args);
     va_end(args);
     if (n < 0) return;
-    if (m_size + static_cast<size_t>(n) + 1 > m_capacity) Grow(static_cast<size_t>(n) + 1);
+    if (m_size + static_cast<size_t>(n) + 1 > m_capacity && !Grow(static_cast<size_t>(n) + 1))
+        return;
     if (static_cast<size_t>(n) < sizeof local) {
         std::memcpy(m_data + m_size, local, static_cast<size_t>(n));
     } else {

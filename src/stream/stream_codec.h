@@ -56,7 +56,7 @@ public:
     ~LineBuilder();
 
     void Append(char c) {
-        if (m_size == m_capacity) Grow(1);
+        if (m_size == m_capacity && !Grow(1)) return;
         m_data[m_size++] = c;
     }
     void Append(const char* text);
@@ -64,15 +64,18 @@ public:
     void Printf(const char* format, ...) KTU_PRINTF(2, 3);
     void Clear() { m_size = 0; }
     const char* Data() const { return m_data; }
+    /// Memory ran out: some text was dropped.
+    bool Failed() const { return m_failed; }
     int Size() const { return static_cast<int>(m_size); }
 
 private:
-    void Grow(size_t more);
+    bool Grow(size_t more);
 
     char m_inline[256];
     char* m_data = m_inline;
     size_t m_size = 0;
     size_t m_capacity = sizeof m_inline;
+    bool m_failed = false;
 };
 
 /// Appends element index of values (of kind) in its text form; reals use

@@ -1,6 +1,13 @@
 //===- ObjectTest.cpp - Object graphs, unknown classes and debug copies ---===//
 #include "StreamTestUtil.h"
 
+#include "memory/mem_switches.h"
+
+#include <ktutil/KtUAutoRefPtr.h>
+#include <ktutil/KtUMemory.h>
+#include <ktutil/KtUSysError.h>
+#include <ktutil/KtUWideString.h>
+
 #include <ktutil/KtUStreamExtData.h>
 #include <ktutil/KtUStreamFormat.h>
 #include <ktutil/KtUString.h>
@@ -281,3 +288,97 @@ TEST_F(ObjectTest, DebugDataCopiesBetweenEncodings) {
 }
 
 } // namespace
+
+namespace {
+
+// Writes a graph with a class the reader lacks and reads it back with the
+// older format, rewriting the preserved data; returns whether every step
+// succeeded. Any failure must be a clean error of the stream concerned.
+bool WriteAndReadGraph(Formats& formats, int ascii, bool* clean) {
+    *clean = true;
+    Circle c;
+    c.name = "wheel";
+    c.radius = 1.5;
+    Shape s;
+    s.name = "frame";
+    s.next = &c;
+    KtUStreamBuffer buffer;
+    KtUWriteStream out(&buffer);
+    out.SetAscii(ascii);
+    out.SetDebug(1);
+    out.SetFormat(&formats.full);
+    bool ok = out.Begin(1, 1);
+    if (ok) {
+        out.WriteObject(&s, kShape);
+        out.WriteObject(&c, kCircle);
+        out.WriteWideString(u"\u00e9t\u00e9");
+        double values[300];
+        for (int i = 0; i < 300; ++i)
+            values[i] = i;
+        out.WriteDoubleArray(values, 300);
+        ok = out.End();
+        if (!ok && !out.IsError()) *clean = false;
+    } else if (!out.IsError()) {
+        *clean = false;
+    }
+    if (!ok) return false;
+
+    KtUReadStream in(&buffer);
+    in.AddAvailableFormat(&formats.old);
+    if (!in.Begin(1, 1)) {
+        *clean = in.IsError() != 0;
+        return false;
+    }
+    KtUStreamExtData* ext = nullptr;
+    int entry;
+    in.ReadObjectExt(&entry, &ext);
+    KtUAutoRefPtr<KtUStreamExtData> keep(ext);
+    in.ReadObject();
+    KtUWideString text;
+    in.ReadWideString(&text);
+    double values[300];
+    in.ReadDoubleArray(values, 300);
+    ok = in.End(1);
+    if (!ok) *clean = in.IsError() != 0;
+    if (ok && (values[299] != 299 || !text.GetString())) *clean = false;
+    return ok;
+}
+
+} // namespace
+
+// Every allocation the streams make, in turn, fails: each failure must end
+// in an error state, never a crash. (Each failure posts a message, which
+// grows the process log, so leaks are left to the sanitizer build's leak
+// checker rather than to the memory counters.)
+int g_memory_errors = 0;
+// Containers post running out of memory as an eERROR; a host that lives on
+// handles it, as this test does.
+int HandleOutOfMemory(KtUSysError::Severity, KtUComponent*, int, void*, const KtUWChar*) {
+    ++g_memory_errors;
+    return 1;
+}
+
+TEST_F(ObjectTest, EveryAllocationFailureIsACleanError) {
+    KtUSysError::SetHandler(HandleOutOfMemory, KtUSysError::eERROR,
+                            static_cast<KtUComponent*>(nullptr), -1);
+    for (int ascii = 0; ascii < 2; ++ascii) {
+        bool clean;
+        ASSERT_TRUE(WriteAndReadGraph(formats, ascii, &clean)) << "without failures";
+        int failures = 0;
+        for (long n = 1;; ++n) {
+            ktu::mem::FailAllocationAfter(n);
+            const bool ok = WriteAndReadGraph(formats, ascii, &clean);
+            const bool injected = ktu::mem::AllocationsBeforeFailure() == 0;
+            ktu::mem::FailAllocationAfter(0);
+            g_made.clear();
+            ASSERT_TRUE(clean) << "allocation " << n << (ascii ? " (text)" : " (binary)");
+            if (!injected) {
+                EXPECT_TRUE(ok);
+                break;
+            }
+            failures += !ok;
+        }
+        EXPECT_GT(failures, 10);
+    }
+    KtUSysError::RemoveHandler(KtUSysError::eERROR, static_cast<KtUComponent*>(nullptr), -1);
+}
