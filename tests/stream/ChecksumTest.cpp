@@ -12,6 +12,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -38,7 +39,7 @@ unsigned Zlib(const std::vector<unsigned char>& bytes, size_t n) {
     return static_cast<unsigned>(adler32(1, bytes.data(), static_cast<uInt>(n)));
 }
 
-std::vector<unsigned char> RandomBytes(std::mt19937& rng, size_t n) {
+template <class Rng> std::vector<unsigned char> RandomBytes(Rng& rng, size_t n) {
     std::vector<unsigned char> bytes(n);
     // Runs of 0xFF now and then push the unreduced sums to their largest.
     bool high = rng() % 2;
@@ -67,6 +68,18 @@ TEST_F(ChecksumTest, KnownValuesAndNullStrings) {
     check([](KtUChecksum& c) { c.AddWideString(static_cast<const KtUWChar*>(nullptr)); });
     check([](KtUChecksum& c) { c.AddWideString(KtUWideString()); });
     check([](KtUChecksum& c) { c.AddWideString(KtUWideStringBuffer()); });
+    // All-ones values of each width, across several reductions.
+    std::vector<unsigned char> ones(3 * kAdlerDeferral + 8, 0xFF);
+    for (size_t width : {1, 2, 4, 8}) {
+        KtUChecksum c;
+        size_t n = 0;
+        for (; n + width <= ones.size(); n += width)
+            width == 1   ? c.AddNat8(0xFF)
+            : width == 2 ? c.AddNat16(0xFFFF)
+            : width == 4 ? c.AddNat32(~0u)
+                         : c.AddNat64(~0ull);
+        EXPECT_EQ(c.End(), Zlib(ones, n));
+    }
     // An empty string adds nothing, unlike a null one.
     KtUChecksum empty;
     empty.AddString("");
@@ -118,7 +131,16 @@ TEST_F(ChecksumTest, KernelsMatchBytewiseStateAndZlib) {
 
 // Typed values add their little-endian bytes; End may come between them.
 TEST_F(ChecksumTest, MixedValuesMatchZlibOfTheirBytes) {
-    std::mt19937 rng(11);
+    using Add = void (*)(KtUChecksum&, KtUNat64);
+    const std::pair<int, Add> scalars[] = {
+        {1, [](KtUChecksum& c, KtUNat64 v) { c.AddNat8(static_cast<unsigned char>(v)); }},
+        {2, [](KtUChecksum& c, KtUNat64 v) { c.AddInt16(static_cast<short>(v)); }},
+        {4, [](KtUChecksum& c, KtUNat64 v) { c.AddInt32(static_cast<int>(v)); }},
+        {4, [](KtUChecksum& c, KtUNat64 v) { c.AddSingle(std::bit_cast<float>(unsigned(v))); }},
+        {8, [](KtUChecksum& c, KtUNat64 v) { c.AddDouble(std::bit_cast<double>(v)); }},
+        {8, [](KtUChecksum& c, KtUNat64 v) { c.AddTime(static_cast<KtUInt64>(v)); }},
+    };
+    std::mt19937_64 rng(11);
     for (int round = 0; round < 40; ++round) {
         KtUChecksum sum;
         std::vector<unsigned char> bytes;
@@ -127,75 +149,32 @@ TEST_F(ChecksumTest, MixedValuesMatchZlibOfTheirBytes) {
                 bytes.push_back(static_cast<unsigned char>(v >> (8 * i)));
         };
         for (int step = 0; step < 300; ++step) {
-            KtUNat64 v = (KtUNat64(rng()) << 32) | rng();
+            // Bits 30 and 62 clear keep singles and doubles finite, so their
+            // bits pass through unchanged.
+            KtUNat64 v = rng() & 0xBFFFFFFFBFFFFFFFull;
             unsigned count = rng() % 3000;
-            switch (rng() % 12) {
-            case 0:
-                sum.AddNat8(static_cast<unsigned char>(v)), little(v, 1);
-                break;
-            case 1:
-                sum.AddInt16(static_cast<short>(v)), little(v, 2);
-                break;
-            case 2:
-                sum.AddInt32(static_cast<int>(v)), little(v, 4);
-                break;
-            case 3:
-                sum.AddTime(static_cast<KtUInt64>(v)), little(v, 8);
-                break;
-            case 4: {
-                double d = static_cast<double>(v) / 3.0;
-                sum.AddDouble(d);
-                KtUNat64 bits;
-                std::memcpy(&bits, &d, 8);
-                little(bits, 8);
-                break;
-            }
-            case 5: {
-                float f = static_cast<float>(v) / 7.0f;
-                sum.AddSingle(f);
-                unsigned bits;
-                std::memcpy(&bits, &f, 4);
-                little(bits, 4);
-                break;
-            }
-            case 6: {
-                std::vector<unsigned char> raw = RandomBytes(rng, count);
-                sum.AddNat8Array(raw.data(), count);
-                bytes.insert(bytes.end(), raw.begin(), raw.end());
-                break;
-            }
-            case 7: {
-                std::vector<unsigned short> a(count);
-                for (auto& x : a)
-                    x = static_cast<unsigned short>(rng()), little(x, 2);
-                sum.AddNat16Array(a.data(), count);
-                break;
-            }
-            case 8: {
+            unsigned kind = rng() % 10;
+            if (kind < 6) {
+                scalars[kind].second(sum, v);
+                little(v, scalars[kind].first);
+            } else if (kind == 6) {
                 std::vector<KtUNat64> a(count / 8);
                 for (auto& x : a)
-                    x = (KtUNat64(rng()) << 32) | rng(), little(x, 8);
+                    x = rng(), little(x, 8);
                 sum.AddNat64Array(a.data(), static_cast<unsigned>(a.size()));
-                break;
-            }
-            case 9: {
+            } else if (kind == 7) {
                 std::u16string text(count / 2, u'\0');
                 for (auto& c : text)
                     c = static_cast<KtUWChar>(1 + rng() % 0xFFFF), little(c, 2);
                 sum.AddWideString(KtUWideStringBuffer(text.c_str()));
-                break;
-            }
-            case 10: {
-                std::string text(count, '\0');
-                for (auto& c : text)
-                    c = static_cast<char>(1 + rng() % 255);
-                sum.AddString(KtUString(text.c_str()));
-                bytes.insert(bytes.end(), text.begin(), text.end());
-                break;
-            }
-            default:
+            } else if (kind == 8) {
+                std::vector<unsigned char> text = RandomBytes(rng, count);
+                std::replace(text.begin(), text.end(), 0, 1);
+                text.push_back(0);
+                sum.AddString(KtUString(reinterpret_cast<const char*>(text.data())));
+                bytes.insert(bytes.end(), text.begin(), text.end() - 1);
+            } else {
                 EXPECT_EQ(sum.End(), Zlib(bytes, bytes.size()));
-                break;
             }
         }
         EXPECT_EQ(sum.End(), Zlib(bytes, bytes.size()));
