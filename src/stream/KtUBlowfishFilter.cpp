@@ -100,10 +100,12 @@ template <int N, bool Decipher>
     }
 }
 
+// Eight blocks at a time measured a quarter faster than four; sixteen ran
+// out of registers and took three times as long.
 template <bool Decipher>
 void CipherRun(const Word* p, Boxes s, const unsigned char* in, unsigned char* out, int blocks) {
-    for (; blocks >= 4; blocks -= 4, in += 32, out += 32)
-        CipherBytes<4, Decipher>(p, s, in, out);
+    for (; blocks >= 8; blocks -= 8, in += 64, out += 64)
+        CipherBytes<8, Decipher>(p, s, in, out);
     for (; blocks > 0; --blocks, in += 8, out += 8)
         CipherBytes<1, Decipher>(p, s, in, out);
 }
