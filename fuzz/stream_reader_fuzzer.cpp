@@ -54,7 +54,8 @@ std::string Header() {
     std::string h = KTU_FUZZ_TEXT ? "#KtUStream-V1.1 ascii double debug utf8 nodes\n  Sync\n"
                                   : "#KtUStream-V1.1 binary double debug utf8 nodes\n";
     if (!KTU_FUZZ_TEXT) {
-        while (h.size() % 4) h.push_back('\0'); // the Sync token is a 32-bit value
+        while (h.size() % 4)
+            h.push_back('\0'); // the Sync token is a 32-bit value
         h.append("\x01\0\0\0", 4);
         while (h.size() % 8)
             h.push_back('\0');

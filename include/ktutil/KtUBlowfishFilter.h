@@ -65,7 +65,8 @@ public:
     /// bytes and a terminator, for the constructor that takes a string.
     static const char* GetChunkKey();
 
-    /// Allocates the plaintext block (once).
+    /// Allocates the plaintext block (once). Fails, with a warning, while the
+    /// filter has no key.
     int WriteBegin(const KtUWriteStream* stream) override;
     /// The whole plaintext block, from its start.
     int WriteLock(unsigned char** region, int* size) override;
@@ -94,6 +95,8 @@ private:
     int LockDownstream(const unsigned char** region, int* size, bool end_allowed);
 
     int m_block_size = 65536;
+    /// A key has been set: an unkeyed filter refuses to begin.
+    bool m_keyed = false;
     /// The plaintext of the record being written or read.
     unsigned char* m_block = nullptr;
     /// Next unread byte of the pending record; null when none is pending.

@@ -1,7 +1,9 @@
 //===- KtUBlowfishFilter.cpp - Blowfish-enciphered records over a sink ----===//
 #include <ktutil/KtUBlowfishFilter.h>
 #include <ktutil/KtUChecksum.h>
+#include <ktutil/KtUError.h>
 #include <ktutil/KtUStreamSink.h>
+#include <ktutil/KtUSysError.h>
 
 #include "foundation/component.h"
 #include "stream/adler32.h"
@@ -135,7 +137,7 @@ KtUBlowfishFilter::KtUBlowfishFilter(int length, const char* key) {
 }
 
 KtUBlowfishFilter::KtUBlowfishFilter(const KtUBlowfishFilter& other)
-    : KtUStreamFilter(other), m_block_size(other.m_block_size) {
+    : KtUStreamFilter(other), m_block_size(other.m_block_size), m_keyed(other.m_keyed) {
     std::memcpy(m_p, other.m_p, sizeof m_p);
     std::memcpy(m_s, other.m_s, sizeof m_s);
 }
@@ -145,6 +147,7 @@ KtUBlowfishFilter& KtUBlowfishFilter::operator=(const KtUBlowfishFilter& other) 
         FreeBlock();
         KtUStreamFilter::operator=(other);
         m_block_size = other.m_block_size;
+        m_keyed = other.m_keyed;
         std::memcpy(m_p, other.m_p, sizeof m_p);
         std::memcpy(m_s, other.m_s, sizeof m_s);
     }
@@ -186,7 +189,9 @@ void KtUBlowfishFilter::InitKey(const char* key) {
 
 void KtUBlowfishFilter::InitKey(int length, const char* key) {
     ResetKey();
+    m_keyed = false;
     if (length <= 0 || !key) return;
+    m_keyed = true;
     if (length > kMaxKeyBytes) length = kMaxKeyBytes;
     const auto* bytes = reinterpret_cast<const unsigned char*>(key);
     for (int i = 0, j = 0; i < 18; ++i) {
@@ -230,7 +235,16 @@ void KtUBlowfishFilter::Decrypt2(const unsigned* in, unsigned* out) const {
 
 // --- Writing records ---------------------------------------------------------
 
+// An unkeyed filter would encipher with the bare tables: refuse, loudly.
+static bool RequireKey(bool keyed, const char* where) {
+    if (!keyed)
+        KtUError::Post(KtUSysError::eWARNING, &s_component,
+                       "KtUBlowfishFilter::%s: the filter has no key (call InitKey first)", where);
+    return keyed;
+}
+
 int KtUBlowfishFilter::WriteBegin(const KtUWriteStream*) {
+    if (!RequireKey(m_keyed, "WriteBegin")) return 0;
     m_read_cursor = nullptr;
     m_record_length = 0;
     if (!m_block) m_block = AllocBlock(m_block_size);
@@ -290,6 +304,7 @@ int KtUBlowfishFilter::WriteEnd() {
 // --- Reading records ---------------------------------------------------------
 
 int KtUBlowfishFilter::ReadBegin(const KtUReadStream*) {
+    if (!RequireKey(m_keyed, "ReadBegin")) return 0;
     m_read_cursor = nullptr;
     m_record_length = 0;
     if (!m_block) m_block = AllocBlock(m_block_size);

@@ -1,6 +1,7 @@
 //===- ErrorIdTest.cpp - Every stream error id, provoked ------------------===//
 #include "StreamTestUtil.h"
 
+#include <ktutil/KtUBlowfishFilter.h>
 #include <ktutil/KtUStreamFormat.h>
 
 #include <cstring>
@@ -97,6 +98,15 @@ TEST_F(StreamTest, SinkFailuresGiveTheirIds) {
         }
         EXPECT_EQ(in.GetError(), c.read);
     }
+}
+
+TEST_F(StreamTest, AnUnkeyedCipherRefusesToBegin) {
+    KtUBlowfishFilter unkeyed;
+    KtUStreamBuffer sink;
+    KtUWriteStream out(&sink);
+    out.AddActiveFilter(&unkeyed);
+    EXPECT_FALSE(out.Begin(1, 0));
+    EXPECT_EQ(out.GetError(), KtUStream::eWRITE_BEGIN_FAILED);
 }
 
 struct Thing {
