@@ -68,9 +68,9 @@ template <class T> const char* ExpectedText() {
     return "";
 }
 
-/// Scratch for a piece of an array being copied: bounded, whatever count the
-/// data claims.
-constexpr long kCopyPiece = 4096;
+/// Bytes of scratch for a piece of an array being copied: bounded, whatever
+/// count the data claims.
+constexpr long kCopyPieceBytes = 4096;
 
 } // namespace
 
@@ -1244,7 +1244,7 @@ template <class T> bool KtUReadStream::ReadPiece(T* piece, long n, bool started)
 // out stores it.
 template <class TIn, class TOut>
 bool KtUReadStream::CopyArray(KtUWriteStream* out, int token, long count) {
-    constexpr long kPiece = 4096 / sizeof(TIn);
+    constexpr long kPiece = kCopyPieceBytes / sizeof(TIn);
     TIn in_piece[kPiece];
     TOut out_piece[kPiece];
     if (out->m_debug) out->WriteArrayToken(token, count);
