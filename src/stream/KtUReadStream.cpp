@@ -1467,46 +1467,23 @@ int KtUReadStream::CopyDebugToEnd(KtUWriteStream* out) {
 
 // --- Operators -------------------------------------------------------------------------------
 
-KtUReadStream& operator>>(KtUReadStream& s, signed char& v) {
-    v = s.ReadInt8();
-    return s;
-}
-KtUReadStream& operator>>(KtUReadStream& s, unsigned char& v) {
-    v = s.ReadNat8();
-    return s;
-}
-KtUReadStream& operator>>(KtUReadStream& s, short& v) {
-    v = s.ReadInt16();
-    return s;
-}
-KtUReadStream& operator>>(KtUReadStream& s, unsigned short& v) {
-    v = s.ReadNat16();
-    return s;
-}
-KtUReadStream& operator>>(KtUReadStream& s, int& v) {
-    v = s.ReadInt32();
-    return s;
-}
-KtUReadStream& operator>>(KtUReadStream& s, unsigned int& v) {
-    v = s.ReadNat32();
-    return s;
-}
-KtUReadStream& operator>>(KtUReadStream& s, KtUNat64& v) {
-    v = s.ReadNat64();
-    return s;
-}
-KtUReadStream& operator>>(KtUReadStream& s, KtUInt64& v) {
-    v = static_cast<KtUInt64>(s.ReadNat64());
-    return s;
-}
-KtUReadStream& operator>>(KtUReadStream& s, float& v) {
-    v = s.ReadSingle();
-    return s;
-}
-KtUReadStream& operator>>(KtUReadStream& s, double& v) {
-    v = s.ReadDouble();
-    return s;
-}
+// Each operator reads its value with the method named beside its type.
+#define KTU_READ_OPERATOR(Type, Read)                                                              \
+    KtUReadStream& operator>>(KtUReadStream& s, Type& v) {                                         \
+        v = static_cast<Type>(s.Read());                                                           \
+        return s;                                                                                  \
+    }
+KTU_READ_OPERATOR(signed char, ReadInt8)
+KTU_READ_OPERATOR(unsigned char, ReadNat8)
+KTU_READ_OPERATOR(short, ReadInt16)
+KTU_READ_OPERATOR(unsigned short, ReadNat16)
+KTU_READ_OPERATOR(int, ReadInt32)
+KTU_READ_OPERATOR(unsigned int, ReadNat32)
+KTU_READ_OPERATOR(KtUNat64, ReadNat64)
+KTU_READ_OPERATOR(KtUInt64, ReadNat64)
+KTU_READ_OPERATOR(float, ReadSingle)
+KTU_READ_OPERATOR(double, ReadDouble)
+#undef KTU_READ_OPERATOR
 KtUReadStream& operator>>(KtUReadStream& s, bool& v) {
     v = s.ReadBoolean() == 1;
     return s;

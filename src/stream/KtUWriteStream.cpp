@@ -774,74 +774,36 @@ template void KtUWriteStream::PutArrayElements(const double*, long);
 
 // --- Operators ---------------------------------------------------------------
 
-KtUWriteStream& operator<<(KtUWriteStream& s, signed char v) {
-    s.WriteInt8(v);
-    return s;
-}
-KtUWriteStream& operator<<(KtUWriteStream& s, unsigned char v) {
-    s.WriteNat8(v);
-    return s;
-}
-KtUWriteStream& operator<<(KtUWriteStream& s, short v) {
-    s.WriteInt16(v);
-    return s;
-}
-KtUWriteStream& operator<<(KtUWriteStream& s, unsigned short v) {
-    s.WriteNat16(v);
-    return s;
-}
-KtUWriteStream& operator<<(KtUWriteStream& s, int v) {
-    s.WriteInt32(v);
-    return s;
-}
-KtUWriteStream& operator<<(KtUWriteStream& s, unsigned int v) {
-    s.WriteNat32(v);
-    return s;
-}
-KtUWriteStream& operator<<(KtUWriteStream& s, KtUNat64 v) {
-    s.WriteNat64(v);
-    return s;
-}
+// Each operator writes its value with the method named beside its type.
+#define KTU_WRITE_OPERATOR(Type, Write)                                                            \
+    KtUWriteStream& operator<<(KtUWriteStream& s, Type v) {                                        \
+        s.Write(v);                                                                                \
+        return s;                                                                                  \
+    }
+KTU_WRITE_OPERATOR(signed char, WriteInt8)
+KTU_WRITE_OPERATOR(unsigned char, WriteNat8)
+KTU_WRITE_OPERATOR(short, WriteInt16)
+KTU_WRITE_OPERATOR(unsigned short, WriteNat16)
+KTU_WRITE_OPERATOR(int, WriteInt32)
+KTU_WRITE_OPERATOR(unsigned int, WriteNat32)
+KTU_WRITE_OPERATOR(KtUNat64, WriteNat64)
+KTU_WRITE_OPERATOR(float, WriteSingle)
+KTU_WRITE_OPERATOR(double, WriteDouble)
+KTU_WRITE_OPERATOR(const char*, WriteString)
+KTU_WRITE_OPERATOR(const KtUWChar*, WriteWideString)
+KTU_WRITE_OPERATOR(const KtUString&, WriteString)
+KTU_WRITE_OPERATOR(const KtUStringBuffer&, WriteString)
+KTU_WRITE_OPERATOR(const KtUWideString&, WriteWideString)
+KTU_WRITE_OPERATOR(const KtUWideStringBuffer&, WriteWideString)
 KtUWriteStream& operator<<(KtUWriteStream& s, KtUInt64 v) {
     s.WriteNat64(static_cast<KtUNat64>(v));
-    return s;
-}
-KtUWriteStream& operator<<(KtUWriteStream& s, float v) {
-    s.WriteSingle(v);
-    return s;
-}
-KtUWriteStream& operator<<(KtUWriteStream& s, double v) {
-    s.WriteDouble(v);
     return s;
 }
 KtUWriteStream& operator<<(KtUWriteStream& s, bool v) {
     s.WriteBoolean(v ? 1 : 0);
     return s;
 }
-KtUWriteStream& operator<<(KtUWriteStream& s, const char* v) {
-    s.WriteString(v);
-    return s;
-}
-KtUWriteStream& operator<<(KtUWriteStream& s, const KtUWChar* v) {
-    s.WriteWideString(v);
-    return s;
-}
-KtUWriteStream& operator<<(KtUWriteStream& s, const KtUString& v) {
-    s.WriteString(v);
-    return s;
-}
-KtUWriteStream& operator<<(KtUWriteStream& s, const KtUStringBuffer& v) {
-    s.WriteString(v);
-    return s;
-}
-KtUWriteStream& operator<<(KtUWriteStream& s, const KtUWideString& v) {
-    s.WriteWideString(v);
-    return s;
-}
-KtUWriteStream& operator<<(KtUWriteStream& s, const KtUWideStringBuffer& v) {
-    s.WriteWideString(v);
-    return s;
-}
+#undef KTU_WRITE_OPERATOR
 KtUWriteStream& operator<<(KtUWriteStream& s, KtUStream& (*manipulator)(KtUStream&)) {
     manipulator(s);
     return s;

@@ -3,6 +3,7 @@
 
 #include <ktutil/KtUString.h>
 #include <ktutil/KtUWideString.h>
+#include <ktutil/KtUWideStringBuffer.h>
 
 #include <cmath>
 #include <cstring>
@@ -377,6 +378,57 @@ TEST_F(StreamTest, UserDataSlotsAreProcessWide) {
     EXPECT_EQ(KtUStream::RegisterUserData(), 3);
     for (int i = 0; i < 8; ++i)
         KtUStream::UnregisterUserData(i);
+}
+
+} // namespace
+
+namespace {
+
+// The operators pick the method of their type: in a debug stream a wrong
+// pick is a token mismatch.
+TEST_F(StreamTest, OperatorsWriteAndReadTheirTypes) {
+    Modes m{0, 1, 1};
+    std::string bytes = Write(m, [](KtUWriteStream& out) {
+        out << static_cast<signed char>(-3) << static_cast<unsigned char>(250)
+            << static_cast<short>(-7) << static_cast<unsigned short>(65000) << -9 << 9u
+            << KtUNat64(1) << KtUInt64(-2) << 1.5f << 2.5 << true << "narrow" << u"wide"
+            << KtUString("s") << KtUWideString(u"w");
+    });
+    Reader r(bytes);
+    ASSERT_TRUE(r.in.Begin(1, 0));
+    signed char i8;
+    unsigned char n8;
+    short i16;
+    unsigned short n16;
+    int i32;
+    unsigned n32;
+    KtUNat64 n64;
+    KtUInt64 i64;
+    float f;
+    double d;
+    bool b;
+    KtUStringBuffer narrow;
+    KtUWideStringBuffer wide;
+    KtUString s;
+    KtUWideString w;
+    r.in >> i8 >> n8 >> i16 >> n16 >> i32 >> n32 >> n64 >> i64 >> f >> d >> b >> narrow >> wide >>
+        s >> w;
+    EXPECT_TRUE(r.in.End(1)) << r.in.GetError();
+    EXPECT_EQ(i8, -3);
+    EXPECT_EQ(n8, 250);
+    EXPECT_EQ(i16, -7);
+    EXPECT_EQ(n16, 65000);
+    EXPECT_EQ(i32, -9);
+    EXPECT_EQ(n32, 9u);
+    EXPECT_EQ(n64, 1u);
+    EXPECT_EQ(i64, -2);
+    EXPECT_EQ(f, 1.5f);
+    EXPECT_EQ(d, 2.5);
+    EXPECT_TRUE(b);
+    EXPECT_STREQ(narrow.GetString(), "narrow");
+    EXPECT_EQ(std::u16string(wide.GetString()), u"wide");
+    EXPECT_STREQ(s.GetString(), "s");
+    EXPECT_EQ(std::u16string(w.GetString()), u"w");
 }
 
 } // namespace
