@@ -10,8 +10,9 @@
 //   in.AddAvailableFilter(&cipher);    // filters the header may name
 //   if (!in.Begin(1, 1)) return;       // header and extension table
 //   int count = in.ReadInt32();
-//   double scale; KtUString name;
-//   in >> scale >> name;
+//   double scale; KtUString name; KtUWideString wide;
+//   in >> scale >> name >> wide;
+//   in.ReadDoubleArray(points, 3 * n); // the count must be the one written
 //   void* root = in.ReadObject();      // through the format's entries
 //   if (!in.End(1)) report(in.GetError());   // 1: check the end too
 //
@@ -134,8 +135,9 @@ public:
     /// null object and on failure.
     void* ReadObject() { return ReadObjectExt(nullptr, nullptr); }
     void* ReadObject(int* entry) { return ReadObjectExt(entry, nullptr); }
-    /// As ReadObject; *ext receives (with one reference) the preserved data of
-    /// an object whose class was read through an ancestor, else null.
+    /// As ReadObject; *ext receives the preserved data of an object whose
+    /// class was read through an ancestor, else null. It has no reference
+    /// yet: hold it in a KtUAutoRefPtr (or Ref it) to keep it.
     void* ReadObjectExt(int* entry, KtUStreamExtData** ext);
     /// Null (and error 24) when the object read has another entry.
     void* ReadCheckedObject(int entry);

@@ -7,10 +7,10 @@
 //
 //   KtUStreamExtData* ext = nullptr;
 //   int entry;
-//   void* part = in.ReadObjectExt(&entry, &ext);   // ext holds one reference
+//   void* part = in.ReadObjectExt(&entry, &ext);
+//   KtUAutoRefPtr<KtUStreamExtData> keep(ext);     // new ext data has no reference yet
 //   ...
 //   out.WriteObjectExt(part, entry, ext);
-//   if (ext) ext->Unref();
 //
 // Thread safety: reference counts are not atomic; one thread at a time.
 //

@@ -128,7 +128,7 @@ int KtUStreamFormat::FindEntry(const char* name) const {
 }
 
 void KtUStreamExtData::Unref() {
-    if (--m_refs <= 0) delete this;
+    if (--m_refs == 0) delete this;
 }
 
 KtUStreamExtData::~KtUStreamExtData() {

@@ -47,6 +47,8 @@ void Count(void* counter) {
 
 } // namespace
 
+int StreamExamples();
+
 int main() {
     KtUMemory::Initialise();
     KtUString::Initialise();
@@ -105,6 +107,9 @@ int main() {
                                                                         u"/tmp/model.dat", 15) == 0,
               "KtUSysFile::PushPathW");
     }
+
+    // stream: the stream headers' own examples
+    Check(StreamExamples() == 0, "stream header examples");
 
     bool clean = KtUMemory::GetArenaMemoryAllocated() == baseline;
     Check(clean, "no block left allocated");
