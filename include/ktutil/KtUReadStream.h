@@ -167,7 +167,7 @@ private:
     void OutOfMemory();
     bool EnterObject(void* object, int entry);
     // Regions and raw bytes.
-    bool Lock(bool inside_value);
+    bool Lock();
     bool Advance();
     bool Align(int size);
     const unsigned char* Take(int size, bool inside_value);
@@ -195,7 +195,7 @@ private:
     void ReleaseReadFormat();
     // Objects.
     enum class ObjectKind { eNull, eReference, eDefinition, eBad };
-    ObjectKind ReadObjectHeader(unsigned int* id, int* entry, bool text_local_entry);
+    ObjectKind ReadObjectHeader(unsigned int* id, int* entry);
     int CopyDebugData(KtUWriteStream* out, int to_object_end);
     template <class T> bool ReadPiece(T* piece, long n, bool started);
     template <class TIn, class TOut> bool CopyArray(KtUWriteStream* out, int token, long count);

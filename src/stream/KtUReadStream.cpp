@@ -120,7 +120,7 @@ bool KtUReadStream::Advance() {
 
 // A region with unread bytes; false at the end of the data (m_eof, no error)
 // or on a failure (error set).
-bool KtUReadStream::Lock(bool) {
+bool KtUReadStream::Lock() {
     if (m_state && m_cursor < m_end) return true;
     if (m_error || m_eof || !m_target) return false;
     if (m_state && !Advance()) return false;
@@ -168,7 +168,7 @@ bool KtUReadStream::Align(int size) {
 const unsigned char* KtUReadStream::Take(int size, bool inside_value) {
     if (m_error) return nullptr;
     if (!Align(size)) return nullptr;
-    if (!Lock(inside_value)) {
+    if (!Lock()) {
         if (!m_error) {
             if (inside_value)
                 Fail(eUNEXPECTED_END, this, "Unexpected end of data");
@@ -189,12 +189,12 @@ const unsigned char* KtUReadStream::Take(int size, bool inside_value) {
 }
 
 int KtUReadStream::Peek() {
-    if (!Lock(false)) return -1;
+    if (!Lock()) return -1;
     return *m_cursor;
 }
 
 int KtUReadStream::Get() {
-    if (!Lock(false)) return -1;
+    if (!Lock()) return -1;
     int c = *m_cursor++;
     if (c == '\n') ++m_line;
     return c;
@@ -508,7 +508,7 @@ bool KtUReadStream::ReadRawString(KtUStringBuffer* out, bool* is_null) {
         }
         int done = 0;
         while (done < length) {
-            if (!Lock(true)) {
+            if (!Lock()) {
                 if (!m_error) Fail(eUNEXPECTED_END, this, "Unexpected end of data");
                 break;
             }
@@ -1029,7 +1029,7 @@ int KtUReadStream::End(int check_end) {
 
 // Reads an object header. Definitions give the local entry index in *entry
 // (text streams name it, binary streams give the stream's index, mapped here).
-KtUReadStream::ObjectKind KtUReadStream::ReadObjectHeader(unsigned int* id, int* entry, bool) {
+KtUReadStream::ObjectKind KtUReadStream::ReadObjectHeader(unsigned int* id, int* entry) {
     *id = 0;
     *entry = -1;
     if (!m_ascii) {
@@ -1100,7 +1100,7 @@ void* KtUReadStream::ReadObjectExt(int* entry_out, KtUStreamExtData** ext) {
     if (m_debug && !CheckToken(KtUWriteStream::eOBJECT)) return nullptr;
     unsigned int id;
     int local;
-    switch (ReadObjectHeader(&id, &local, true)) {
+    switch (ReadObjectHeader(&id, &local)) {
     case ObjectKind::eBad:
         return nullptr;
     case ObjectKind::eNull:
@@ -1417,7 +1417,7 @@ int KtUReadStream::CopyDebugData(KtUWriteStream* out, int to_object_end) {
             case W::eOBJECT: {
                 unsigned int id;
                 int entry;
-                switch (ReadObjectHeader(&id, &entry, false)) {
+                switch (ReadObjectHeader(&id, &entry)) {
                 case ObjectKind::eNull:
                     out->WriteNullObject();
                     break;
