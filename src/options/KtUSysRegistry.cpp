@@ -168,11 +168,10 @@ bool Lookup(const KtUWChar* section, const KtUWChar* name, Expect expect, void* 
             KtUSysRegistry::Mode mode, Found* found) {
     if (!g_state) return false;
     KtUWideStringBuffer user, install;
-    if (!JoinSection(g_state->user_root.GetString(), section, &user) ||
-        !JoinSection(g_state->install_root.GetString(), section, &install))
-        return false;
+    if (!JoinSection(g_state->user_root.GetString(), section, &user)) return false;
     if ((mode & KtUSysRegistry::eUSER) && Query(Hive::kUser, user, name, expect, data, cap, found))
         return true;
+    if (!JoinSection(g_state->install_root.GetString(), section, &install)) return false;
     if (Query(Hive::kMachine, install, name, expect, data, cap, found)) return true;
     if (!(mode & KtUSysRegistry::eINHERIT)) return false;
     // Copies go under the user root, in the user hive or else the machine

@@ -378,7 +378,7 @@ TEST_F(RegistryTest, OverlongPathsAreRefused) {
 }
 
 TEST_F(RegistryTest, TwoProcessesWritingTheSameHiveLoseNothing) {
-    constexpr int kCount = 300;
+    constexpr int kCount = 1000;
     pid_t a = fork();
     if (a == 0) WriteBurst("a", kCount, -1);
     pid_t b = fork();

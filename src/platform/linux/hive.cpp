@@ -59,18 +59,50 @@ locale_t FoldLocale() {
     return loc;
 }
 
-std::string ToUtf8(const KtUWChar* s, size_t n) {
-    std::vector<KtUWChar> unit(s, s + n);
-    unit.push_back(0);
-    std::string out(n * 3 + 1, '\0');
-    out.resize(U16ToUtf8(unit.data(), out.data(), out.size()));
-    return out;
-}
-
 std::vector<KtUWChar> FromUtf8(const char* s, int bytes) {
     std::vector<KtUWChar> out(static_cast<size_t>(bytes) + 1);
     std::string copy(s, static_cast<size_t>(bytes));
     out.resize(Utf8ToU16(copy.c_str(), out.data(), out.size()));
+    return out;
+}
+
+// Appends the UTF-8 form of n units, folded (HiveFoldName) when fold is
+// set; unpaired surrogates become U+FFFD.
+void AppendUtf8(std::string* out, const KtUWChar* s, size_t n, bool fold) {
+    for (size_t i = 0; i < n; ++i) {
+        uint32_t c = s[i];
+        if (c < 0x80) {
+            if (fold && c >= 'A' && c <= 'Z') c += 32;
+            out->push_back(static_cast<char>(c));
+            continue;
+        }
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00u);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;
+        } else if (fold) {
+            KtUWChar unit = static_cast<KtUWChar>(c);
+            HiveFoldName(&unit, 1);
+            c = unit;
+        }
+        if (c < 0x800) {
+            out->push_back(static_cast<char>(0xC0 | (c >> 6)));
+        } else if (c < 0x10000) {
+            out->push_back(static_cast<char>(0xE0 | (c >> 12)));
+            out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        } else {
+            out->push_back(static_cast<char>(0xF0 | (c >> 18)));
+            out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+            out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        }
+        out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+std::string Folded(const std::vector<KtUWChar>& name) {
+    std::string out;
+    AppendUtf8(&out, name.data(), name.size(), true);
     return out;
 }
 
@@ -79,25 +111,39 @@ struct Part {
     std::string folded;
 };
 
-// Splits a key path at "\" into its names (empties skipped) and builds the
-// folded path. False when it is too long.
-bool SplitPath(const KtUWChar* key, std::vector<Part>* parts, std::string* path) {
-    parts->clear();
+// The folded path of key: its names (empties skipped) folded and joined by
+// "\". False when it is too long.
+bool FoldedPath(const KtUWChar* key, std::string* path) {
     path->clear();
     if (!key) return true;
     size_t total = U16Len(key);
     if (total > kHiveMaxPath) return false;
-    size_t start = 0;
-    while (start <= total) {
+    for (size_t start = 0; start <= total;) {
         size_t end = start;
         while (end < total && key[end] != u'\\')
             ++end;
         if (end > start) {
-            std::vector<KtUWChar> folded(key + start, key + end);
-            HiveFoldName(folded.data(), folded.size());
-            Part part{ToUtf8(key + start, end - start), ToUtf8(folded.data(), folded.size())};
             if (!path->empty()) path->push_back('\\');
-            path->append(part.folded);
+            AppendUtf8(path, key + start, end - start, true);
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
+// The names of key as spelt and folded, and its folded path.
+bool SplitPath(const KtUWChar* key, std::vector<Part>* parts, std::string* path) {
+    parts->clear();
+    if (!FoldedPath(key, path)) return false;
+    size_t total = key ? U16Len(key) : 0;
+    for (size_t start = 0; start <= total && key;) {
+        size_t end = start;
+        while (end < total && key[end] != u'\\')
+            ++end;
+        if (end > start) {
+            Part part;
+            AppendUtf8(&part.name, key + start, end - start, false);
+            AppendUtf8(&part.folded, key + start, end - start, true);
             parts->push_back(std::move(part));
         }
         start = end + 1;
@@ -108,10 +154,10 @@ bool SplitPath(const KtUWChar* key, std::vector<Part>* parts, std::string* path)
 bool FoldedName(const KtUWChar* name, std::string* spelt, std::string* folded) {
     size_t n = name ? U16Len(name) : 0;
     if (n > kHiveMaxName) return false;
-    std::vector<KtUWChar> f(name, name + n);
-    HiveFoldName(f.data(), n);
-    *spelt = ToUtf8(name ? name : u"", n);
-    *folded = ToUtf8(f.data(), n);
+    spelt->clear();
+    folded->clear();
+    AppendUtf8(spelt, name, n, false);
+    AppendUtf8(folded, name, n, true);
     return true;
 }
 
@@ -460,10 +506,10 @@ HiveStatus HiveCreateKey(Hive hive, const KtUWChar* key) {
 
 HiveStatus HiveQueryValue(Hive hive, const KtUWChar* key, const KtUWChar* name, uint32_t* type,
                           void* data, uint32_t* size) {
-    std::vector<Part> parts;
-    std::string path, spelt, folded;
-    if (!SplitPath(key, &parts, &path) || !FoldedName(name, &spelt, &folded))
-        return HiveStatus::kNotFound;
+    std::string path, folded;
+    size_t n = name ? U16Len(name) : 0;
+    if (!FoldedPath(key, &path) || n > kHiveMaxName) return HiveStatus::kNotFound;
+    AppendUtf8(&folded, name, n, true);
     Session session(hive, false);
     if (session.Status() != HiveStatus::kOk) return session.Status();
     Connection& c = session.C();
@@ -714,16 +760,12 @@ HiveStatus HiveCopyKey(Hive from, const KtUWChar* from_key, Hive to, const KtUWC
     for (const Subtree& node : tree) {
         std::vector<Part> target = to_parts;
         for (const std::string& name : node.names) {
-            std::vector<KtUWChar> wide = FromUtf8(name.data(), static_cast<int>(name.size()));
-            HiveFoldName(wide.data(), wide.size());
-            target.push_back(Part{name, ToUtf8(wide.data(), wide.size())});
+            target.push_back(Part{name, Folded(FromUtf8(name.data(), int(name.size())))});
         }
         int64_t id = MakeKey(c, target, now);
         if (id < 0) return WriteFailure(c);
         for (const Value& v : node.values) {
-            std::vector<KtUWChar> wide = FromUtf8(v.name.data(), static_cast<int>(v.name.size()));
-            HiveFoldName(wide.data(), wide.size());
-            std::string folded = ToUtf8(wide.data(), wide.size());
+            std::string folded = Folded(FromUtf8(v.name.data(), int(v.name.size())));
             Statement s(c, "INSERT INTO value(key, folded, name, type, data)"
                            " VALUES(?1, ?2, ?3, ?4, ?5) ON CONFLICT(key, folded) DO UPDATE"
                            " SET type=excluded.type, data=excluded.data");
