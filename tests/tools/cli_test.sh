@@ -81,6 +81,7 @@ expect "scripts/fuzz rejects a non-number" 2 "SECONDS must be a whole number" "$
 expect "scripts/test rejects a stray word" 2 "neither a ctest option" "$tree/scripts/test" nosuch
 expect "scripts/test-sanitizers rejects a kind" 2 "unknown sanitizer" "$tree/scripts/test-sanitizers" memory
 expect "scripts/bench-text takes no arguments" 2 "unexpected argument" "$tree/scripts/bench-text" x
+expect "scripts/bench-registry takes no arguments" 2 "unexpected argument" "$tree/scripts/bench-registry" x
 expect "scripts/ktu needs a command" 2 "no command given" "$tree/scripts/ktu"
 
 echo "$passes passed, $failures failed"
