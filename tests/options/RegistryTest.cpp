@@ -230,6 +230,50 @@ TEST_F(RegistryTest, WithoutInstallRightsTheMachineHiveIsNotWritten) {
     EXPECT_EQ(R::GetInt32(u"I", u"New", 0, 0), 0);
 }
 
+TEST_F(RegistryTest, AReaderThatCannotWriteTheHiveFolderStillReadsAndSeesChanges) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+    ASSERT_EQ(R::SetInt32(u"I", u"Seed", 1, R::eINSTALL), 1);
+    R::Terminate(); // closes the hive, removing its WAL files
+    ASSERT_EQ(chmod(m_dir.c_str(), 0755), 0);
+    ASSERT_EQ(chmod((m_dir + "/machine").c_str(), 0755), 0);
+    Start();
+    // Another user, to whom the folder and the hive are read-only, reads the
+    // value, then again after each of two changes: one left in the writer's
+    // WAL, one written into the hive file itself.
+    int ask[2], told[2];
+    ASSERT_EQ(pipe(ask), 0);
+    ASSERT_EQ(pipe(told), 0);
+    pid_t child = fork();
+    if (child == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
+        for (int want = 1; want <= 3; ++want) {
+            char go;
+            if (read(ask[0], &go, 1) != 1) _exit(4);
+            char got = static_cast<char>(R::GetInt32(u"I", u"Seed", -1, 0));
+            if (write(told[1], &got, 1) != 1) _exit(5);
+        }
+        _exit(0);
+    }
+    auto read_as_other = [&] {
+        char go = 1, got = 0;
+        EXPECT_EQ(write(ask[1], &go, 1), 1);
+        EXPECT_EQ(read(told[0], &got, 1), 1);
+        return int(got);
+    };
+    EXPECT_EQ(read_as_other(), 1);
+    ASSERT_EQ(R::SetInt32(u"I", u"Seed", 2, R::eINSTALL), 1);
+    EXPECT_EQ(read_as_other(), 2);
+    ASSERT_EQ(R::SetInt32(u"I", u"Seed", 3, R::eINSTALL), 1);
+    R::Terminate();
+    Start();
+    EXPECT_EQ(read_as_other(), 3);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    for (int fd : {ask[0], ask[1], told[0], told[1]})
+        close(fd);
+}
+
 std::set<std::u16string> Names(KtUSysRegistrySectionHandle* h) {
     std::set<std::u16string> names;
     size_t count = 0;

@@ -16,6 +16,7 @@
 #include "platform/text.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <cwctype>
@@ -40,6 +41,12 @@ struct Connection {
     std::string path;
     pid_t pid = 0;
     std::unordered_map<const char*, sqlite3_stmt*> statements;
+    /// Opened as an unchanging snapshot (see Open); reopened when the file
+    /// changes, which these record.
+    bool snapshot = false;
+    struct timespec modified = {};
+    off_t size = 0;
+    ino_t inode = 0;
 };
 
 Connection g_hives[2];
@@ -205,27 +212,70 @@ bool MakeParents(const std::string& path) {
 // Opens the hive's current file unless it is open already. With create, a
 // missing file (and its folders) is made; without, a missing file is
 // kNotFound.
+bool SameFile(const Connection& c, const struct stat& st) {
+    return c.inode == st.st_ino && c.size == st.st_size && c.modified.tv_sec == st.st_mtim.tv_sec &&
+           c.modified.tv_nsec == st.st_mtim.tv_nsec;
+}
+
+// Whether this process can take part in the hive's WAL locking: it needs
+// to write the shared-memory file beside the hive, or find it there.
+bool CanShareWal(const std::string& path) {
+    std::string dir = path.substr(0, path.find_last_of('/') + 1);
+    if (access((dir.empty() ? std::string(".") : dir).c_str(), W_OK) == 0) return true;
+    return access((path + "-shm").c_str(), R_OK) == 0 && access((path + "-wal").c_str(), R_OK) == 0;
+}
+
+// Opens the hive's current file unless it is open already. With create, a
+// missing file (and its folders) is made; without, a missing file is
+// kNotFound.
 HiveStatus Open(Hive hive, Connection& c, bool create) {
     char path[4096];
     if (!HivePath(hive, path, sizeof path)) return HiveStatus::kFailed;
-    if (c.db && c.pid == getpid() && c.path == path) return HiveStatus::kOk;
-    Close(c);
     struct stat st;
-    if (stat(path, &st) != 0) {
+    bool exists = stat(path, &st) == 0;
+    if (c.db && c.pid == getpid() && c.path == path &&
+        (!c.snapshot || (exists && SameFile(c, st) && !CanShareWal(path))))
+        return HiveStatus::kOk;
+    Close(c);
+    if (!exists) {
         if (!create) return HiveStatus::kNotFound;
         if (!MakeParents(path)) return HiveStatus::kFailed;
     }
+    // A reader that can neither write the hive's folder nor find its WAL
+    // files (an ordinary user reading the machine hive) cannot join the
+    // locking, so it reads the file as an unchanging snapshot, reopened
+    // whenever the file changes or a writer's WAL files appear.
+    bool snapshot = exists && !CanShareWal(path);
     sqlite3* db = nullptr;
-    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
-    if (sqlite3_open_v2(path, &db, flags, nullptr) != SQLITE_OK) {
+    int rc;
+    if (snapshot) {
+        std::string uri = "file:";
+        for (const char* p = path; *p; ++p) {
+            if (*p == '%' || *p == '?' || *p == '#') {
+                char escaped[4];
+                std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(*p));
+                uri += escaped;
+            } else {
+                uri += *p;
+            }
+        }
+        uri += "?immutable=1";
+        rc = sqlite3_open_v2(uri.c_str(), &db,
+                             SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
+    } else {
+        rc = sqlite3_open_v2(
+            path, &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    }
+    if (rc != SQLITE_OK) {
         sqlite3_close_v2(db);
         return HiveStatus::kFailed;
     }
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     // WAL lets readers go on while one process writes; NORMAL syncing keeps
     // every committed transaction across a crash of the process.
-    sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr,
-                 nullptr);
+    if (!snapshot)
+        sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr,
+                     nullptr);
     if (!sqlite3_db_readonly(db, "main") &&
         sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK) {
         sqlite3_close_v2(db);
@@ -234,6 +284,12 @@ HiveStatus Open(Hive hive, Connection& c, bool create) {
     c.db = db;
     c.path = path;
     c.pid = getpid();
+    c.snapshot = snapshot;
+    if (snapshot) {
+        c.modified = st.st_mtim;
+        c.size = st.st_size;
+        c.inode = st.st_ino;
+    }
     return HiveStatus::kOk;
 }
 
