@@ -131,16 +131,22 @@ struct Expect {
 
 struct Found {
     uint32_t type = 0;
-    uint32_t size = 0;
+    uint32_t size = 0; ///< the whole value's bytes; at most cap of them were read
 };
 
+// A value longer than the caller's buffer is found all the same, its first
+// cap bytes read: a long string in the user root must not send the lookup
+// on to the inherited roots, whose copy would overwrite it.
 bool Query(Hive hive, const KtUWideStringBuffer& key, const KtUWChar* name, Expect expect,
            void* data, uint32_t cap, Found* found) {
     uint32_t type = 0, size = cap;
-    if (ktu::sys::HiveQueryValue(hive, key.GetString(), name, &type, data, &size) !=
-        HiveStatus::kOk)
-        return false;
-    if (!expect.Accepts(type)) return false;
+    HiveStatus status = ktu::sys::HiveQueryValue(hive, key.GetString(), name, &type, data, &size);
+    if (status == HiveStatus::kMoreData && expect.Accepts(type)) {
+        std::vector<unsigned char> whole(size);
+        status = ktu::sys::HiveQueryValue(hive, key.GetString(), name, &type, whole.data(), &size);
+        if (status == HiveStatus::kOk) std::memcpy(data, whole.data(), size < cap ? size : cap);
+    }
+    if (status != HiveStatus::kOk || !expect.Accepts(type)) return false;
     found->type = type;
     found->size = size;
     return true;
@@ -212,7 +218,8 @@ int Set(const KtUWChar* section, const KtUWChar* name, uint32_t type, const void
     unsigned char current[kCompareBytes];
     Found found;
     if (Lookup(section, name, Expect{type, 0}, current, sizeof current, mode, &found) &&
-        found.size == size && (size == 0 || std::memcmp(current, data, size) == 0))
+        found.size == size && size <= sizeof current &&
+        (size == 0 || std::memcmp(current, data, size) == 0))
         return 1;
     return Write(section, name, type, data, size, mode) ? 1 : 0;
 }
@@ -222,10 +229,11 @@ uint32_t TextBytes(const KtUWChar* text) {
     return static_cast<uint32_t>((KtUWideString::GetLength(text) + 1) * sizeof(KtUWChar));
 }
 
-// The text of REG_SZ bytes, without trailing NULs, at most 3999 characters.
-void TextOf(const KtUWChar* units, uint32_t bytes, KtUWideStringBuffer* out) {
+// The text of REG_SZ bytes, without trailing NULs, at most limit characters.
+void TextOf(const KtUWChar* units, uint32_t bytes, KtUWideStringBuffer* out,
+            int limit = kStringUnits - 1) {
     int n = static_cast<int>(bytes / sizeof(KtUWChar));
-    if (n > kStringUnits - 1) n = kStringUnits - 1;
+    if (n > limit) n = limit;
     while (n > 0 && units[n - 1] == 0)
         --n;
     int end = 0;
@@ -260,7 +268,7 @@ bool ReadText(const KtUWChar* section, const KtUWChar* name, KtUSysRegistry::Mod
     if (!Lookup(section, name, Expect{KtUSysRegistry::eREG_SZ, 0}, units, sizeof units, mode,
                 &found))
         return false;
-    TextOf(units, found.size, out);
+    TextOf(units, found.size < sizeof units ? found.size : uint32_t(sizeof units), out);
     return true;
 }
 
@@ -815,10 +823,12 @@ int KtUSysRegistry::QueryValueFloat(KtURegKey key, const KtUWChar* name, double*
 
 int KtUSysRegistry::QueryValueWideString(KtURegKey key, const KtUWChar* name,
                                          KtUWideStringBuffer* value) {
-    KtUWChar units[kStringUnits];
-    unsigned int type = 0, size = sizeof units;
-    if (!QueryValue(key, name, &type, units, &size) || type != eREG_SZ) return 0;
-    TextOf(units, size, value);
+    unsigned int type = 0, size = 0;
+    if (!QueryValue(key, name, &type, nullptr, &size) || type != eREG_SZ) return 0;
+    std::vector<KtUWChar> units(size / sizeof(KtUWChar) + 1);
+    size = static_cast<unsigned int>(units.size() * sizeof(KtUWChar));
+    if (!QueryValue(key, name, &type, units.data(), &size) || type != eREG_SZ) return 0;
+    TextOf(units.data(), size, value, static_cast<int>(units.size()));
     return 1;
 }
 

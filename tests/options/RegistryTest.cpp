@@ -123,6 +123,27 @@ TEST_F(RegistryTest, LookupOrderUserInstallAndInheritedRoots) {
     EXPECT_TRUE(KtURegistry::ReadLtInt32(KTU_HKEY_LOCAL_MACHINE,
                                          Under(kInstallRoot, u"Other").c_str(), u"Depth", &v));
 
+    // A string longer than the getter keeps is still the user's value: it is
+    // read cut short, and no inherited copy replaces it.
+    std::u16string long_text(5000, u'q');
+    ASSERT_EQ(R::SetWideString(u"View", u"Notes", long_text.c_str(), R::eUSER), 1);
+    ASSERT_TRUE(KtURegistry::WriteWideString(KTU_HKEY_CURRENT_USER,
+                                             Under(kOldUser, u"View").c_str(), u"Notes", u"old"));
+    KtUWideStringBuffer text;
+    R::GetWideString(u"View", u"Notes", u"", &text, R::eUSER | R::eINHERIT);
+    EXPECT_EQ(text.GetLength(), 3999);
+    ASSERT_TRUE(KtURegistry::ReadWideString(KTU_HKEY_CURRENT_USER,
+                                            Under(kUserRoot, u"View").c_str(), u"Notes", &text, 0));
+    EXPECT_EQ(text.GetLength(), 5000); // the open-key read takes it all
+    unsigned int type = 0, size = 0;
+    KtURegKey key = nullptr;
+    ASSERT_NE(
+        R::OpenKey(KTU_HKEY_CURRENT_USER, Under(kUserRoot, u"View").c_str(), 0, R::eKEY_READ, &key),
+        0);
+    EXPECT_NE(R::QueryValue(key, u"Notes", &type, nullptr, &size), 0);
+    EXPECT_EQ(size, 5001u * 2);
+    R::CloseKey(key);
+
     // Missing everywhere: the default, written back only with eCREATE.
     EXPECT_EQ(R::GetInt32(u"View", u"Absent", 11, R::eUSER | R::eINHERIT), 11);
     EXPECT_FALSE(UserHas(u"View", u"Absent", &v));
