@@ -295,6 +295,56 @@ TEST_F(RegistryTest, AReaderThatCannotWriteTheHiveFolderStillReadsAndSeesChanges
         close(fd);
 }
 
+int Configuration(const char* name, KtUWideStringBuffer* value) {
+    const std::string n = name;
+    if (n == "session.registry.company_key")
+        *value = u"Acme";
+    else if (n == "session.registry.product_key")
+        *value = u"";
+    else if (n == "session.registry.inherit_root_3")
+        *value = u"Software\\Acme\\Three";
+    else if (n == "session.registry.inherit_root_7")
+        *value = u"Software\\Acme\\Seven";
+    else if (n == "session.registry.inherit_root_5")
+        *value = u"";
+    else
+        return 0;
+    return 1;
+}
+
+TEST_F(RegistryTest, HostConfigurationGivesRootsAndInheritedRootsHighestFirst) {
+    R::Terminate();
+    R::SetConfigLookup(Configuration);
+    R::Initialise();
+    R::SetConfigLookup(nullptr);
+    KtUWideStringBuffer base;
+    R::GetBaseKey(&base);
+    EXPECT_TRUE(base == u"Acme\\\\6.0"); // an empty product key stays an empty name
+    EXPECT_STREQ(R::GetUserRoot(), "Software\\Acme\\\\6.0");
+    EXPECT_TRUE(KtUWideStringBuffer(R::GetInstallRootWide()) == u"SOFTWARE\\Acme\\\\6.0");
+    // Both inherited roots name the same path in either hive; 7 comes before 3.
+    PutUser(u"S", u"v", 3, u"Software\\Acme\\Three");
+    PutMachine(u"S", u"v", 7, u"Software\\Acme\\Seven");
+    EXPECT_EQ(R::GetInt32("S", "v", -1, R::eUSER | R::eINHERIT), 7);
+}
+
+TEST_F(RegistryTest, WholeKeyOperationsTakeOnlyTheTwoHiveModes) {
+    for (R::Mode mode : {0u, 1u, 5u, 8u, 12u, 13u}) {
+        EXPECT_EQ(R::CreateSection("X", mode), 0) << mode;
+        EXPECT_EQ(R::ZapKey(mode, "Software"), 0) << mode;
+        EXPECT_EQ(R::CopyKey(mode, "Software", R::eUSER_HIVE, "Y", 1), 0) << mode;
+    }
+    ASSERT_EQ(R::CreateSection("X\\Y", R::eUSER_HIVE), 1);
+    ASSERT_EQ(R::CreateSection(u"X", R::eMACHINE_HIVE), 1);
+    EXPECT_EQ(KtURegistry::CountKeys(KTU_HKEY_CURRENT_USER, Under(kUserRoot, u"X").c_str()), 1);
+    EXPECT_EQ(KtURegistry::CountKeys(KTU_HKEY_LOCAL_MACHINE, Under(kInstallRoot, u"X").c_str()), 0);
+    KtUStringBuffer sub;
+    R::MakeSubSection(&sub, "X", "Y");
+    EXPECT_STREQ(sub.GetString(), "X\\Y");
+    EXPECT_EQ(R::ZapKey(R::eUSER_HIVE, "Software"), 1);
+    EXPECT_EQ(R::ZapKey(R::eUSER_HIVE, "Software"), 0); // nothing left to delete
+}
+
 std::set<std::u16string> Names(KtUSysRegistrySectionHandle* h) {
     std::set<std::u16string> names;
     size_t count = 0;
