@@ -15,7 +15,9 @@
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -513,6 +515,23 @@ TEST_F(RegistryTest, TwoProcessesWritingTheSameHiveLoseNothing) {
         EXPECT_EQ(R::GetInt32("Burst", ("a" + std::to_string(i)).c_str(), -1, R::eUSER), i);
         EXPECT_EQ(R::GetInt32("Burst", ("b" + std::to_string(i)).c_str(), -1, R::eUSER), i);
     }
+}
+
+TEST_F(RegistryTest, ThreadsShareTheHivesOfTheirProcess) {
+    constexpr int kThreads = 4, kEach = 150;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([t] {
+            for (int i = 0; i < kEach; ++i) {
+                std::string name = "t" + std::to_string(t) + "_" + std::to_string(i);
+                R::SetInt32("Threads", name.c_str(), i, R::eUSER);
+                R::GetInt32("Threads", name.c_str(), -1, R::eUSER);
+            }
+        });
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(KtURegistry::CountValues(KTU_HKEY_CURRENT_USER, Under(kUserRoot, u"Threads").c_str()),
+              kThreads * kEach);
 }
 
 TEST_F(RegistryTest, AKilledWriterLeavesEveryCommittedValue) {
