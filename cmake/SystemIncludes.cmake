@@ -13,7 +13,7 @@
 set(KTU_SYSTEM_HEADERS
   "unistd\\.h" "sys/[^>]*" "linux/[^>]*" "pthread\\.h" "signal\\.h" "csignal" "fcntl\\.h"
   "dirent\\.h" "dlfcn\\.h" "link\\.h" "sched\\.h" "time\\.h" "ctime" "spawn\\.h" "poll\\.h"
-  "semaphore\\.h" "ucontext\\.h" "pwd\\.h" "fnmatch\\.h")
+  "semaphore\\.h" "ucontext\\.h" "pwd\\.h" "fnmatch\\.h" "sqlite3\\.h")
 
 function(ktu_scan_system_includes source_dir out)
   list(JOIN KTU_SYSTEM_HEADERS "|" alternatives)

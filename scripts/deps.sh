@@ -3,7 +3,7 @@
 # they are missing. Extra package names may be passed as arguments.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ clang clang-format git pkg-config libgtest-dev libgmock-dev libbenchmark-dev libicu-dev libabsl-dev libssl-dev zlib1g-dev libclang-rt-14-dev libcereal-dev "$@")
+packages=(cmake ninja-build g++ clang clang-format git pkg-config libgtest-dev libgmock-dev libbenchmark-dev libicu-dev libabsl-dev libssl-dev zlib1g-dev libclang-rt-14-dev libcereal-dev libsqlite3-dev "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -63,10 +63,25 @@ else
 fi
 rm -rf "$scratch"
 
+# Settings: a value set through one spelling of the key reads through another.
+scratch=$(mktemp -d)
+hive="$scratch/user.hive"
+expect "reg set" 0 "" "$ktu" reg --hive "$hive" set 'Software\Acme\View' Size dword 12
+expect "reg get ignores case" 0 "^dword 12$" "$ktu" reg --hive "$hive" get 'software\ACME\view' SIZE
+expect "reg set a string" 0 "" "$ktu" reg --hive "$hive" set 'Software\Acme' Title sz $'Gr\xc3\xb6\xc3\x9fe'
+expect "reg list shows subkeys" 0 '^View\\$' "$ktu" reg --hive "$hive" list 'Software\Acme'
+expect "reg get of a missing value" 1 "no value 'Width'" "$ktu" reg --hive "$hive" get 'Software\Acme\View' Width
+expect "reg set refuses a bad number" 2 "is not a dword" "$ktu" reg --hive "$hive" set A b dword 1x
+expect "reg list shows values" 0 $'^Title = sz Gr\xc3\xb6\xc3\x9fe$' "$ktu" reg --hive "$hive" list 'Software\Acme'
+expect "reg delete" 0 "" "$ktu" reg --hive "$hive" delete 'Software\Acme'
+expect "reg list after delete" 1 "no key" "$ktu" reg --hive "$hive" list 'Software\Acme'
+rm -rf "$scratch"
+
 expect "scripts/fuzz rejects a non-number" 2 "SECONDS must be a whole number" "$tree/scripts/fuzz" abc
 expect "scripts/test rejects a stray word" 2 "neither a ctest option" "$tree/scripts/test" nosuch
 expect "scripts/test-sanitizers rejects a kind" 2 "unknown sanitizer" "$tree/scripts/test-sanitizers" memory
 expect "scripts/bench-text takes no arguments" 2 "unexpected argument" "$tree/scripts/bench-text" x
+expect "scripts/bench-registry takes no arguments" 2 "unexpected argument" "$tree/scripts/bench-registry" x
 expect "scripts/ktu needs a command" 2 "no command given" "$tree/scripts/ktu"
 
 echo "$passes passed, $failures failed"

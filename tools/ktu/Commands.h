@@ -22,6 +22,7 @@ struct Command {
 
 int RunInfo(int argc, char** argv);
 int RunStream(int argc, char** argv);
+int RunReg(int argc, char** argv);
 
 } // namespace ktu::tool
 

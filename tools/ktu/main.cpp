@@ -29,6 +29,20 @@ static const Command kCommands[] = {
      "binary to text or from text to binary. FILE, FROM and TO may be '-' for\n"
      "standard input or output.\n",
      RunStream},
+    {"reg", "Read, write, list and delete settings in a hive",
+     "usage: ktu reg get KEY NAME\n"
+     "       ktu reg set KEY NAME dword|qword|sz VALUE\n"
+     "       ktu reg list KEY\n"
+     "       ktu reg delete KEY [NAME]\n\n"
+     "Works on the current user's hive ($KTU_USER_HIVE, else\n"
+     "$XDG_CONFIG_HOME/ktutil/user.hive), or with --machine on the local-machine\n"
+     "hive ($KTU_MACHINE_HIVE, else /var/lib/ktutil/machine.hive); --hive FILE\n"
+     "names the file instead. KEY is a\n"
+     "path from the hive's top with '\\' between names, compared without regard to\n"
+     "case. get prints the type and the value; list prints subkeys (ending in\n"
+     "'\\') and then values; delete without NAME removes the key and everything\n"
+     "below it.\n",
+     RunReg},
 };
 
 static void PrintHelp(FILE* out) {
