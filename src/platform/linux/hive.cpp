@@ -637,6 +637,17 @@ HiveStatus HiveDeleteValue(Hive hive, const KtUWChar* key, const KtUWChar* name)
     return t.Commit();
 }
 
+// The id of an existing key, for the operations that only read it: kOk, or
+// the status to return.
+static HiveStatus FindExistingKey(Session& session, const KtUWChar* key, int64_t* id) {
+    std::vector<Part> parts;
+    std::string path;
+    if (!SplitPath(key, &parts, &path)) return HiveStatus::kNotFound;
+    if (session.Status() != HiveStatus::kOk) return session.Status();
+    *id = FindKey(session.C(), path);
+    return *id < 0 ? HiveStatus::kNotFound : HiveStatus::kOk;
+}
+
 HiveStatus HiveDeleteKey(Hive hive, const KtUWChar* key, bool recursive) {
     std::vector<Part> parts;
     std::string path;
@@ -680,14 +691,11 @@ HiveStatus HiveDeleteKey(Hive hive, const KtUWChar* key, bool recursive) {
 
 HiveStatus HiveEnumKey(Hive hive, const KtUWChar* key, uint32_t index, KtUWChar* name,
                        uint32_t* cap, uint64_t* written) {
-    std::vector<Part> parts;
-    std::string path;
-    if (!SplitPath(key, &parts, &path)) return HiveStatus::kNotFound;
     Session session(hive, false);
-    if (session.Status() != HiveStatus::kOk) return session.Status();
+    int64_t id;
+    if (HiveStatus status = FindExistingKey(session, key, &id); status != HiveStatus::kOk)
+        return status;
     Connection& c = session.C();
-    int64_t id = FindKey(c, path);
-    if (id < 0) return HiveStatus::kNotFound;
     Statement s(c, "SELECT name, written FROM key WHERE parent=?1 ORDER BY folded"
                    " LIMIT 1 OFFSET ?2");
     s.Bind(1, id).Bind(2, int64_t{index});
@@ -700,14 +708,11 @@ HiveStatus HiveEnumKey(Hive hive, const KtUWChar* key, uint32_t index, KtUWChar*
 
 HiveStatus HiveEnumValue(Hive hive, const KtUWChar* key, uint32_t index, KtUWChar* name,
                          uint32_t* cap, uint32_t* type) {
-    std::vector<Part> parts;
-    std::string path;
-    if (!SplitPath(key, &parts, &path)) return HiveStatus::kNotFound;
     Session session(hive, false);
-    if (session.Status() != HiveStatus::kOk) return session.Status();
+    int64_t id;
+    if (HiveStatus status = FindExistingKey(session, key, &id); status != HiveStatus::kOk)
+        return status;
     Connection& c = session.C();
-    int64_t id = FindKey(c, path);
-    if (id < 0) return HiveStatus::kNotFound;
     Statement s(c, "SELECT name, type FROM value WHERE key=?1 ORDER BY folded LIMIT 1 OFFSET ?2");
     s.Bind(1, id).Bind(2, int64_t{index});
     int rc = s.Step();
@@ -748,14 +753,11 @@ HiveStatus HiveListNames(Hive hive, const KtUWChar* key, bool subkeys,
 }
 
 HiveStatus HiveQueryKey(Hive hive, const KtUWChar* key, HiveKeyInfo* out) {
-    std::vector<Part> parts;
-    std::string path;
-    if (!SplitPath(key, &parts, &path)) return HiveStatus::kNotFound;
     Session session(hive, false);
-    if (session.Status() != HiveStatus::kOk) return session.Status();
+    int64_t id;
+    if (HiveStatus status = FindExistingKey(session, key, &id); status != HiveStatus::kOk)
+        return status;
     Connection& c = session.C();
-    int64_t id = FindKey(c, path);
-    if (id < 0) return HiveStatus::kNotFound;
     *out = HiveKeyInfo{};
     // Lengths in UTF-16 units: the names are converted to count them.
     {
