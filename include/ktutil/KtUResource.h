@@ -36,6 +36,7 @@
 #define KTUTIL_KTURESOURCE_H
 
 #include <ktutil/KtUDefs.h>
+#include <ktutil/KtUSysFile.h>
 
 #include <cstdio>
 
@@ -156,6 +157,30 @@ public:
     /// 1 and the code or tag of a known locale identifier; else 0.
     static int LocaleCodeFromLCID(unsigned int lcid, KtUStringBuffer* out);
     static int LanguageTagFromLCID(unsigned int lcid, KtUStringBuffer* out);
+
+    /// What LocaleInfo reports about a locale.
+    enum LocaleInfoType : int {
+        eLOCALE_LANGUAGE_TAG = 0,  ///< "de-DE"
+        eLOCALE_CODE = 1,          ///< the system's locale name, "de_DE"
+        eLOCALE_DECIMAL_POINT = 2, ///< from the installed locale's data
+        eLOCALE_THOUSANDS_SEP = 3, ///< likewise
+        eLOCALE_LIST_SEP = 4,      ///< ";" where the decimal point is ",", else ","
+    };
+    /// 1 and the requested fact of a known locale identifier in out; 0 when
+    /// the identifier is unknown or, for the number symbols, the locale is
+    /// not installed on this system.
+    static int LocaleInfo(unsigned int lcid, LocaleInfoType type, KtUWideStringBuffer* out);
+    /// Makes the process's collation, dates, money and messages follow the
+    /// primary language; the character set and number formats stay as they
+    /// are. 0 (nothing changed) when that language's locale is not installed.
+    static int SetupLocale();
+    /// Loads the resource library name of the user's language: the first
+    /// that loads of <install dir>/<tag>/name and <app dir>/<tag>/name, for
+    /// the primary, secondary and "en-US" tags. Null when none loads.
+    static KtUModuleHandle LoadResDLL(const KtUWChar* name);
+    /// The language tag the product's own texts use: the primary language
+    /// when it is installed, else the secondary when it is, else "en-US".
+    static int DetermineVeltracoreLocaleTag(KtUStringBuffer* out);
 
 private:
     KtUResource() = delete;

@@ -17,8 +17,10 @@
 #include <ktutil/KtUWideStringBuffer.h>
 
 #include "foundation/component.h"
+#include "platform/locale.h"
 
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -821,5 +823,116 @@ int KtUResource::LanguageTagFromLCID(unsigned int lcid, KtUStringBuffer* out) {
     const Locale* l = ByLcid(lcid);
     if (!l || !out) return 0;
     out->SetString(l->tag);
+    return 1;
+}
+
+// ---- Locale facts, the display locale, resource libraries --------------------------------
+
+namespace {
+
+// The installed system locale for a locale identifier: "de_DE.UTF-8" first,
+// then the bare code. Empty when the identifier is unknown.
+std::string SystemLocaleName(unsigned int lcid, bool* installed) {
+    *installed = false;
+    KtUStringBuffer code;
+    if (!KtUResource::LocaleCodeFromLCID(lcid, &code)) return std::string();
+    char decimal[8], thousands[8];
+    for (const char* suffix : {".UTF-8", ".utf8", ""}) {
+        std::string name = std::string(code.GetString()) + suffix;
+        if (ktu::sys::LocaleNumberSymbols(name.c_str(), decimal, sizeof decimal, thousands,
+                                          sizeof thousands)) {
+            *installed = true;
+            return name;
+        }
+    }
+    return code.GetString();
+}
+
+bool IsInstalledLanguage(const char* tag) {
+    if (!tag || !*tag) return false;
+    for (void* p : g_state->installed)
+        if (KtUSysString::Stricmp(static_cast<const char*>(p), tag) == 0) return true;
+    return false;
+}
+
+} // namespace
+
+int KtUResource::LocaleInfo(unsigned int lcid, LocaleInfoType type, KtUWideStringBuffer* out) {
+    if (!out) return 0;
+    KtUStringBuffer text;
+    switch (type) {
+    case eLOCALE_LANGUAGE_TAG:
+        if (!LanguageTagFromLCID(lcid, &text)) return 0;
+        break;
+    case eLOCALE_CODE:
+        if (!LocaleCodeFromLCID(lcid, &text)) return 0;
+        break;
+    case eLOCALE_DECIMAL_POINT:
+    case eLOCALE_THOUSANDS_SEP:
+    case eLOCALE_LIST_SEP: {
+        bool installed;
+        std::string name = SystemLocaleName(lcid, &installed);
+        char decimal[8], thousands[8];
+        if (!installed || !ktu::sys::LocaleNumberSymbols(name.c_str(), decimal, sizeof decimal,
+                                                         thousands, sizeof thousands))
+            return 0;
+        if (type == eLOCALE_DECIMAL_POINT)
+            text.SetString(decimal);
+        else if (type == eLOCALE_THOUSANDS_SEP)
+            text.SetString(thousands);
+        else
+            text.SetString(std::strcmp(decimal, ",") == 0 ? ";" : ",");
+        break;
+    }
+    default:
+        return 0;
+    }
+    return out->SetFromUTF8String(text.GetString());
+}
+
+int KtUResource::SetupLocale() {
+    if (!g_state) return 0;
+    const unsigned int lcid = LCIDFromLanguageTag(g_state->primary.GetString());
+    bool installed;
+    std::string name = SystemLocaleName(lcid, &installed);
+    if (!installed || !ktu::sys::SetDisplayLocale(name.c_str())) {
+        KtUError::Log("KtUResource::SetupLocale: no installed locale for %s\n",
+                      g_state->primary.IsEmpty() ? "(null)" : g_state->primary.GetString());
+        return 0;
+    }
+    KtUError::Log("KtUResource::SetupLocale: %s\n", name.c_str());
+    return 1;
+}
+
+KtUModuleHandle KtUResource::LoadResDLL(const KtUWChar* name) {
+    if (!g_state || !name || !*name) return nullptr;
+    KtUVoidPtrVector order;
+    LanguageOrder(&order, false);
+    KtUWideStringBuffer tag, found;
+    KtUStringBuffer path;
+    for (void* lang : order) {
+        tag.SetFromUTF8String(static_cast<const char*>(lang));
+        for (SearchDir dir : {eINSTALL_DIR, eAPP_DIR}) {
+            if (g_state->dirs[dir].IsEmpty() ||
+                !JoinAndFind(g_state->dirs[dir].GetString(), tag.GetString(), name, &found))
+                continue;
+            found.ExtractUTF8String(&path);
+            if (void* module = ktu::sys::LoadLibrary(path.GetString())) {
+                KtUError::Log("KtUResource::LoadResDLL loaded %s\n", path.GetString());
+                return static_cast<KtUModuleHandle>(module);
+            }
+        }
+    }
+    return nullptr;
+}
+
+int KtUResource::DetermineVeltracoreLocaleTag(KtUStringBuffer* out) {
+    if (!out) return 0;
+    const char* tag = kDefaultLang;
+    if (g_state && IsInstalledLanguage(g_state->primary.GetString()))
+        tag = g_state->primary.GetString();
+    else if (g_state && IsInstalledLanguage(g_state->secondary.GetString()))
+        tag = g_state->secondary.GetString();
+    out->SetString(tag);
     return 1;
 }

@@ -9,6 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#if KTU_HAS_ASAN
+#include <sanitizer/lsan_interface.h>
+#endif
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -363,6 +367,92 @@ TEST_F(ResourceTest, LocaleIdentifiers) {
     ASSERT_EQ(R::LocaleCodeFromLCID(0x0804, &out), 1);
     EXPECT_TRUE(out == "zh_CN");
     EXPECT_EQ(R::LanguageTagFromLCID(0x7777, &out), 0);
+}
+
+} // namespace
+
+namespace {
+
+// Builds de_DE.UTF-8 into a scratch directory (test machines often have only
+// the C locales); false when localedef is not there.
+bool MakeGermanLocale() {
+    static int made = -1;
+    if (made < 0) {
+        char pattern[] = "/tmp/ktu-locale-XXXXXX";
+        made =
+            mkdtemp(pattern) && std::system(("localedef -i de_DE -f UTF-8 " + std::string(pattern) +
+                                             "/de_DE.UTF-8 >/dev/null 2>&1")
+                                                .c_str()) == 0;
+        if (made) setenv("LOCPATH", pattern, 1);
+    }
+    return made;
+}
+
+TEST_F(ResourceTest, LocaleFactsFollowTheInstalledLocale) {
+    KtUWideStringBuffer out;
+    EXPECT_TRUE(R::LocaleInfo(0x0407, R::eLOCALE_LANGUAGE_TAG, &out));
+    EXPECT_EQ(std::u16string(out.GetString()), u"de-DE");
+    EXPECT_TRUE(R::LocaleInfo(0x0407, R::eLOCALE_CODE, &out));
+    EXPECT_EQ(std::u16string(out.GetString()), u"de_DE");
+    EXPECT_FALSE(R::LocaleInfo(0x7777, R::eLOCALE_LANGUAGE_TAG, &out));
+    if (!MakeGermanLocale()) GTEST_SKIP() << "localedef cannot build de_DE.UTF-8 here";
+#if KTU_HAS_ASAN
+    // glibc keeps the locale search paths it builds from LOCPATH for the life
+    // of the process.
+    __lsan::ScopedDisabler keep_locale_data;
+#endif
+    ASSERT_TRUE(R::LocaleInfo(0x0407, R::eLOCALE_DECIMAL_POINT, &out));
+    EXPECT_EQ(std::u16string(out.GetString()), u",");
+    ASSERT_TRUE(R::LocaleInfo(0x0407, R::eLOCALE_THOUSANDS_SEP, &out));
+    EXPECT_EQ(std::u16string(out.GetString()), u".");
+    ASSERT_TRUE(R::LocaleInfo(0x0407, R::eLOCALE_LIST_SEP, &out));
+    EXPECT_EQ(std::u16string(out.GetString()), u";");
+    // A locale this system lacks has no number symbols.
+    EXPECT_FALSE(R::LocaleInfo(0x0411, R::eLOCALE_DECIMAL_POINT, &out));
+
+    // The display categories follow the primary language; the character set
+    // and numbers do not move.
+    const std::string ctype = setlocale(LC_CTYPE, nullptr);
+    const std::string collate = setlocale(LC_COLLATE, nullptr);
+    const std::string numeric = setlocale(LC_NUMERIC, nullptr);
+    ASSERT_TRUE(R::SetupLocale());
+    EXPECT_EQ(std::string(setlocale(LC_TIME, nullptr)), "de_DE.UTF-8");
+    EXPECT_EQ(std::string(setlocale(LC_CTYPE, nullptr)), ctype);
+    EXPECT_EQ(std::string(setlocale(LC_NUMERIC, nullptr)), numeric);
+    R::OverridePrimaryLang("ja-JP");
+    EXPECT_FALSE(R::SetupLocale()); // not installed: nothing changes
+    EXPECT_EQ(std::string(setlocale(LC_TIME, nullptr)), "de_DE.UTF-8");
+    for (int category : {LC_COLLATE, LC_TIME, LC_MONETARY, LC_MESSAGES})
+        setlocale(category, collate.c_str());
+}
+
+TEST_F(ResourceTest, ProductLanguageIsTheFirstInstalledOne) {
+    KtUStringBuffer tag;
+    ASSERT_TRUE(R::DetermineVeltracoreLocaleTag(&tag));
+    EXPECT_STREQ(tag.GetString(), "en-US"); // installed: en-US only
+    ASSERT_TRUE(KtUSysRegistry::SetWideString(u"", u"InstalledLanguages", u"fr-FR;en-US",
+                                              KtUSysRegistry::eUSER));
+    R::Terminate();
+    R::Initialise();
+    ASSERT_TRUE(R::DetermineVeltracoreLocaleTag(&tag));
+    EXPECT_STREQ(tag.GetString(), "fr-FR"); // the secondary; the primary de-DE is not installed
+    R::OverridePrimaryLang("FR-fr");
+    ASSERT_TRUE(R::DetermineVeltracoreLocaleTag(&tag));
+    EXPECT_STREQ(tag.GetString(), "FR-fr");
+}
+
+TEST_F(ResourceTest, ResourceLibraryOfTheUsersLanguageIsLoaded) {
+    // An unloadable file in the preferred language is passed over.
+    Write("install/de-DE/res.so", "not a library");
+    fs::create_directories(m_dir + "/install/fr-FR");
+    fs::copy_file(KTU_TEST_RESOURCE_LIBRARY, m_dir + "/install/fr-FR/res.so");
+    EXPECT_EQ(R::LoadResDLL(u"res.so"), nullptr); // no install directory yet
+    R::SetInstallDir(W(m_dir + "/install").c_str());
+    KtUModuleHandle module = R::LoadResDLL(u"res.so");
+    ASSERT_NE(module, nullptr);
+    EXPECT_NE(LogText().find("KtUResource::LoadResDLL loaded " + m_dir + "/install/fr-FR/res.so"),
+              std::string::npos);
+    EXPECT_EQ(R::LoadResDLL(u"missing.so"), nullptr);
 }
 
 } // namespace
