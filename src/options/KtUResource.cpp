@@ -17,7 +17,9 @@
 #include <ktutil/KtUWideStringBuffer.h>
 
 #include "foundation/component.h"
+#include "platform/file.h"
 #include "platform/locale.h"
+#include "system/file_paths.h"
 
 #include <cstring>
 #include <string>
@@ -488,7 +490,11 @@ int JoinAndFind(const KtUWChar* dir, const KtUWChar* subdir, const KtUWChar* fil
     KtUWideStringBuffer path(dir);
     if (subdir && *subdir) KtUSysFile::PushPathW(path.GetString(), subdir, &path);
     KtUSysFile::PushPathW(path.GetString(), file, &path);
-    if (!KtUSysFile::ExistsW(path.GetString())) return 0;
+    // A status that cannot be read for another reason than absence still
+    // names the file: the caller's open will report what is wrong.
+    std::string fs_path;
+    if (!ktu::system::FsPath(path.GetString(), &fs_path) || ktu::sys::PathMissing(fs_path.c_str()))
+        return 0;
     out->SetString(path);
     return 1;
 }

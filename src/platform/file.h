@@ -36,6 +36,10 @@ bool StatPath(const char* path, FileInfo* out);
 bool StatLink(const char* path, FileInfo* out);
 /// An entry exists at path (a dangling symbolic link counts).
 bool PathExists(const char* path);
+/// The status of path cannot be read because nothing is there (no such
+/// entry, or a component is not a directory). Other failures, such as a
+/// folder that may not be searched, say nothing about absence: false.
+bool PathMissing(const char* path);
 /// path names a directory (after following symbolic links).
 bool IsDirectory(const char* path);
 /// The process may read / write the entry.

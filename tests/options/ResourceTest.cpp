@@ -339,6 +339,12 @@ TEST_F(ResourceTest, DataFilesAreFoundInSlotOrder) {
     out.SetString(u"unchanged");
     EXPECT_EQ(R::FindDataFile(u"shaders", u"c.glsl", &out, R::eALL_DIRS), 0);
     EXPECT_TRUE(out == u"unchanged");
+    // A path through a file is absent; a status that fails otherwise (a name
+    // too long to look up) still names the file, for the caller to open.
+    EXPECT_EQ(R::FindDataFile(u"top.txt", u"a.glsl", &out, 1u << R::eINSTALL_DIR), 0);
+    const std::u16string long_name(300, u'n');
+    ASSERT_EQ(R::FindDataFile(u"shaders", long_name.c_str(), &out, 1u << R::eINSTALL_DIR), 1);
+    EXPECT_TRUE(out == (W(install + "/shaders/") + long_name).c_str());
 
     ASSERT_EQ(R::FindLocalisedDataFile(u"shaders", u"b.glsl", &out, R::eALL_DIRS), 1);
     EXPECT_TRUE(out == W(install + "/shaders/de-DE/b.glsl").c_str());

@@ -39,6 +39,11 @@ bool PathExists(const char* path) {
     return lstat(path, &st) == 0;
 }
 
+bool PathMissing(const char* path) {
+    struct stat st;
+    return stat(path, &st) != 0 && (errno == ENOENT || errno == ENOTDIR);
+}
+
 bool IsDirectory(const char* path) {
     struct stat st;
     return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
