@@ -34,6 +34,35 @@ bool SetDisplayLocale(const char* name) {
            setlocale(LC_MONETARY, name) && setlocale(LC_MESSAGES, name);
 }
 
+static int Category(int category) {
+    switch (category) {
+    case 0:
+        return LC_ALL;
+    case 1:
+        return LC_COLLATE;
+    case 2:
+        return LC_CTYPE;
+    case 3:
+        return LC_MONETARY;
+    case 4:
+        return LC_NUMERIC;
+    case 5:
+        return LC_TIME;
+    default:
+        return -1;
+    }
+}
+
+const char* GetProcessLocale(int category) {
+    const int c = Category(category);
+    return c < 0 ? nullptr : setlocale(c, nullptr);
+}
+
+bool SetProcessLocale(int category, const char* name) {
+    const int c = Category(category);
+    return c >= 0 && name && setlocale(c, name) != nullptr;
+}
+
 void* LoadLibrary(const char* path) {
     return path && *path ? dlopen(path, RTLD_NOW | RTLD_LOCAL) : nullptr;
 }
