@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "../system/TestLocale.h"
+
 #if KTU_HAS_ASAN
 #include <sanitizer/lsan_interface.h>
 #endif
@@ -379,21 +381,6 @@ TEST_F(ResourceTest, LocaleIdentifiers) {
 
 namespace {
 
-// Builds de_DE.UTF-8 into a scratch directory (test machines often have only
-// the C locales); false when localedef is not there.
-bool MakeGermanLocale() {
-    static int made = -1;
-    if (made < 0) {
-        char pattern[] = "/tmp/ktu-locale-XXXXXX";
-        made =
-            mkdtemp(pattern) && std::system(("localedef -i de_DE -f UTF-8 " + std::string(pattern) +
-                                             "/de_DE.UTF-8 >/dev/null 2>&1")
-                                                .c_str()) == 0;
-        if (made) setenv("LOCPATH", pattern, 1);
-    }
-    return made;
-}
-
 TEST_F(ResourceTest, LocaleFactsFollowTheInstalledLocale) {
     KtUWideStringBuffer out;
     EXPECT_TRUE(R::LocaleInfo(0x0407, R::eLOCALE_LANGUAGE_TAG, &out));
@@ -401,7 +388,8 @@ TEST_F(ResourceTest, LocaleFactsFollowTheInstalledLocale) {
     EXPECT_TRUE(R::LocaleInfo(0x0407, R::eLOCALE_CODE, &out));
     EXPECT_EQ(std::u16string(out.GetString()), u"de_DE");
     EXPECT_FALSE(R::LocaleInfo(0x7777, R::eLOCALE_LANGUAGE_TAG, &out));
-    if (!MakeGermanLocale()) GTEST_SKIP() << "localedef cannot build de_DE.UTF-8 here";
+    if (!ktu::test::BuildTestLocale("de_DE", "UTF-8"))
+        GTEST_SKIP() << "localedef cannot build de_DE.UTF-8 here";
 #if KTU_HAS_ASAN
     // glibc keeps the locale search paths it builds from LOCPATH for the life
     // of the process.

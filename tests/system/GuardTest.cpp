@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "TestLocale.h"
+
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -23,21 +25,6 @@ protected:
     void TearDown() override { KtUString::Terminate(); }
 };
 
-// Builds de_DE.UTF-8 (a comma decimal point) into a scratch directory; false
-// when localedef is not there.
-bool MakeGermanLocale() {
-    static int made = -1;
-    if (made < 0) {
-        char pattern[] = "/tmp/ktu-locale-XXXXXX";
-        made =
-            mkdtemp(pattern) && std::system(("localedef -i de_DE -f UTF-8 " + std::string(pattern) +
-                                             "/de_DE.UTF-8 >/dev/null 2>&1")
-                                                .c_str()) == 0;
-        if (made) setenv("LOCPATH", pattern, 1);
-    }
-    return made;
-}
-
 std::string Format(double v) {
     char text[32];
     std::snprintf(text, sizeof text, "%g", v);
@@ -45,7 +32,8 @@ std::string Format(double v) {
 }
 
 TEST_F(GuardTest, CLocaleHoldsForItsScopeOnly) {
-    if (!MakeGermanLocale()) GTEST_SKIP() << "localedef cannot build de_DE.UTF-8 here";
+    if (!ktu::test::BuildTestLocale("de_DE", "UTF-8"))
+        GTEST_SKIP() << "localedef cannot build de_DE.UTF-8 here";
 #if KTU_HAS_ASAN
     __lsan::ScopedDisabler keep_locale_data; // glibc keeps the locale paths it loads
 #endif

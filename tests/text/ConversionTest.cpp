@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "../system/TestLocale.h"
+
 #if KTU_HAS_ASAN
 #include <sanitizer/lsan_interface.h>
 #endif
@@ -186,16 +188,7 @@ TEST_F(ConversionTest, AsciiConversionsAndMarkers) {
 // Builds a Latin-1 locale into a scratch directory (the test machine has only
 // the C locales installed); null when localedef is not there.
 locale_t MakeLatin1Locale() {
-    static std::string dir;
-    if (dir.empty()) {
-        char pattern[] = "/tmp/ktu-locale-XXXXXX";
-        if (!mkdtemp(pattern)) return nullptr;
-        dir = pattern;
-        std::string cmd =
-            "localedef -i de_DE -f ISO-8859-1 " + dir + "/de_DE.ISO-8859-1 >/dev/null 2>&1";
-        if (std::system(cmd.c_str()) != 0) return nullptr;
-        setenv("LOCPATH", dir.c_str(), 1);
-    }
+    if (!ktu::test::BuildTestLocale("de_DE", "ISO-8859-1")) return nullptr;
 #if KTU_HAS_ASAN
     // glibc keeps the locale files it loads for the life of the process.
     __lsan::ScopedDisabler keep_locale_data;
