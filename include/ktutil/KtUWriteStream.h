@@ -189,7 +189,6 @@ private:
     bool Align(int size);
     bool Room(int size);
     void PutBytes(const void* data, long size);
-    void PutText(const char* text, int length);
     void PutLine(const ktu::stream::LineBuilder& line);
     void OutOfMemory();
     bool EnterObject(const void* object, unsigned int id);

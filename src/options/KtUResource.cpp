@@ -836,22 +836,24 @@ int KtUResource::LanguageTagFromLCID(unsigned int lcid, KtUStringBuffer* out) {
 
 namespace {
 
-// The installed system locale for a locale identifier: "de_DE.UTF-8" first,
-// then the bare code. Empty when the identifier is unknown.
-std::string SystemLocaleName(unsigned int lcid, bool* installed) {
-    *installed = false;
+// The installed system locale of a locale identifier, with its number
+// symbols: "de_DE.UTF-8" first, then "de_DE.utf8", then the bare code.
+struct InstalledLocale {
+    std::string name;
+    char decimal[8];
+    char thousands[8];
+};
+
+bool FindInstalledLocale(unsigned int lcid, InstalledLocale* out) {
     KtUStringBuffer code;
-    if (!KtUResource::LocaleCodeFromLCID(lcid, &code)) return std::string();
-    char decimal[8], thousands[8];
+    if (!KtUResource::LocaleCodeFromLCID(lcid, &code)) return false;
     for (const char* suffix : {".UTF-8", ".utf8", ""}) {
-        std::string name = std::string(code.GetString()) + suffix;
-        if (ktu::sys::LocaleNumberSymbols(name.c_str(), decimal, sizeof decimal, thousands,
-                                          sizeof thousands)) {
-            *installed = true;
-            return name;
-        }
+        out->name = std::string(code.GetString()) + suffix;
+        if (ktu::sys::LocaleNumberSymbols(out->name.c_str(), out->decimal, sizeof out->decimal,
+                                          out->thousands, sizeof out->thousands))
+            return true;
     }
-    return code.GetString();
+    return false;
 }
 
 bool IsInstalledLanguage(const char* tag) {
@@ -876,18 +878,14 @@ int KtUResource::LocaleInfo(unsigned int lcid, LocaleInfoType type, KtUWideStrin
     case eLOCALE_DECIMAL_POINT:
     case eLOCALE_THOUSANDS_SEP:
     case eLOCALE_LIST_SEP: {
-        bool installed;
-        std::string name = SystemLocaleName(lcid, &installed);
-        char decimal[8], thousands[8];
-        if (!installed || !ktu::sys::LocaleNumberSymbols(name.c_str(), decimal, sizeof decimal,
-                                                         thousands, sizeof thousands))
-            return 0;
+        InstalledLocale locale;
+        if (!FindInstalledLocale(lcid, &locale)) return 0;
         if (type == eLOCALE_DECIMAL_POINT)
-            text.SetString(decimal);
+            text.SetString(locale.decimal);
         else if (type == eLOCALE_THOUSANDS_SEP)
-            text.SetString(thousands);
+            text.SetString(locale.thousands);
         else
-            text.SetString(std::strcmp(decimal, ",") == 0 ? ";" : ",");
+            text.SetString(std::strcmp(locale.decimal, ",") == 0 ? ";" : ",");
         break;
     }
     default:
@@ -899,14 +897,13 @@ int KtUResource::LocaleInfo(unsigned int lcid, LocaleInfoType type, KtUWideStrin
 int KtUResource::SetupLocale() {
     if (!g_state) return 0;
     const unsigned int lcid = LCIDFromLanguageTag(g_state->primary.GetString());
-    bool installed;
-    std::string name = SystemLocaleName(lcid, &installed);
-    if (!installed || !ktu::sys::SetDisplayLocale(name.c_str())) {
+    InstalledLocale locale;
+    if (!FindInstalledLocale(lcid, &locale) || !ktu::sys::SetDisplayLocale(locale.name.c_str())) {
         KtUError::Log("KtUResource::SetupLocale: no installed locale for %s\n",
                       g_state->primary.IsEmpty() ? "(null)" : g_state->primary.GetString());
         return 0;
     }
-    KtUError::Log("KtUResource::SetupLocale: %s\n", name.c_str());
+    KtUError::Log("KtUResource::SetupLocale: %s\n", locale.name.c_str());
     return 1;
 }
 

@@ -375,8 +375,7 @@ template <class T> void KtUReadStream::ReadArray(int token, T* values, long coun
         return;
     }
     long i = 0;
-    if (count != 1 && !Expect("[")) {
-    } else {
+    if (count == 1 || Expect("[")) {
         for (; i < count && ReadTextValue(&values[i]); ++i) {
         }
         if (i == count && count != 1) Expect("]");
@@ -582,7 +581,7 @@ bool KtUReadStream::ReadStringBytes(KtUStringBuffer* out, bool* is_null) {
     }
     if (!ReadRawString(out, is_null) || *is_null) {
         out->SetString(nullptr);
-        return false || (*is_null && !m_error);
+        return *is_null && !m_error;
     }
     return true;
 }
@@ -1326,7 +1325,7 @@ int KtUReadStream::CopyDebugData(KtUWriteStream* out, int to_object_end) {
                 if (ReadWord(word, &n) && !ParseSigned(word, &c)) ParseError(word, "Array count");
                 count = static_cast<long>(c);
             }
-            if (!m_error && count < 1 && !m_error) m_error = ePARSE_ERROR;
+            if (!m_error && count < 1) m_error = ePARSE_ERROR;
         } else if (token != W::eOBJECT && token != W::eOBJECT_END_DEF && token != W::eBAD &&
                    token != W::eSYNC && token != W::eSTRING && out->m_debug) {
             out->WriteToken(token);

@@ -162,10 +162,6 @@ void KtUWriteStream::PutBytes(const void* data, long size) {
     }
 }
 
-void KtUWriteStream::PutText(const char* text, int length) {
-    PutBytes(text, length);
-}
-
 void KtUWriteStream::PutLine(const ktu::stream::LineBuilder& line) {
     if (line.Failed()) {
         OutOfMemory();
@@ -559,7 +555,7 @@ int KtUWriteStream::Begin(int header, int extensions) {
         if (!line.GetString())
             OutOfMemory();
         else
-            PutText(line.GetString(), line.GetLength());
+            PutBytes(line.GetString(), line.GetLength());
         WriteSync();
         m_target = target;
         WriteExtensionTable(extensions);
