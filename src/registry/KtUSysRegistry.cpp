@@ -10,7 +10,7 @@
 #include <ktutil/KtUWideStringBuffer.h>
 
 #include "foundation/component.h"
-#include "options/reg_keys.h"
+#include "registry/reg_keys.h"
 #include "platform/hive.h"
 
 #include <cstdio>
