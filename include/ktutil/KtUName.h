@@ -161,13 +161,16 @@ public:
     /// The name read, or null (stream failed) without a reader callback.
     static KtUName* Read(KtUReadStream* stream);
 
-    // Object-format methods, for streams that carry names as plain objects.
+    // Object-format methods, for streams that carry names as plain objects
+    // (KtUStreamFormatEntry's method types).
+    /// Writes the internal name, then the user name; non-zero on success.
     static int WriteStub(KtUWriteStream* stream, int entry, const void* object);
+    /// Reads what WriteStub wrote; the override, if any, replaces the user name.
     static int ReadStub(KtUReadStream* stream, int entry, void* object);
     /// A new empty name with reference count 1.
     static void* CreateStub(KtUReadStream* stream, int entry);
-    /// Unref of the object.
-    static void DisposeStub(KtUReadStream* stream, int entry, void* object);
+    /// Unref of the object; returns 1 (a format ignores the result).
+    static int DisposeStub(KtUReadStream* stream, int entry, void* object);
 
     KTU_DECLARE_ALLOCATION_OPERATORS
 
