@@ -6,8 +6,8 @@
 #include <ktutil/KtUWideStringBuffer.h>
 
 #include "foundation/component.h"
-#include "registry/reg_keys.h"
 #include "platform/hive.h"
+#include "registry/reg_keys.h"
 
 #include <cstring>
 

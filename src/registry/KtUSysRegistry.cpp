@@ -10,8 +10,8 @@
 #include <ktutil/KtUWideStringBuffer.h>
 
 #include "foundation/component.h"
-#include "registry/reg_keys.h"
 #include "platform/hive.h"
+#include "registry/reg_keys.h"
 
 #include <cstdio>
 #include <cstring>
