@@ -2,6 +2,7 @@
 // more from every subsystem, built against the installed package only.
 #include <ktutil/KtUActionQueue.h>
 #include <ktutil/KtUBitArray.h>
+#include <ktutil/KtUData.h>
 #include <ktutil/KtUError.h>
 #include <ktutil/KtUFastArena.h>
 #include <ktutil/KtUMemory.h>
@@ -48,12 +49,17 @@ void Count(void* counter) {
 } // namespace
 
 int StreamExamples();
+int DataExamples();
 
 int main() {
     KtUMemory::Initialise();
     KtUString::Initialise();
     KtUActionQueue::Initialise();
     KtUSysFile::Initialise();
+    // The localised strings under names and values cache the user's folders
+    // in KtUSysFile until it terminates: fill that cache now.
+    KtUData::Initialise();
+    KtUData::Terminate();
     // Blocks the components hold themselves; nothing else may stay
     // allocated at the end.
     const KtUNat64 baseline = KtUMemory::GetArenaMemoryAllocated();
@@ -110,6 +116,8 @@ int main() {
 
     // stream: the stream headers' own examples
     Check(StreamExamples() == 0, "stream header examples");
+    // data: names and values, as their headers show them
+    Check(DataExamples() == 0, "name and value header examples");
 
     bool clean = KtUMemory::GetArenaMemoryAllocated() == baseline;
     Check(clean, "no block left allocated");
