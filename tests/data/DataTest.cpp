@@ -256,7 +256,8 @@ TEST_F(DataTest, CopiesOwnTheirTextAndShareTheirName) {
     EXPECT_NE(t.GetWideString(), s.GetWideString());
     s.SetWideString(s.GetWideString()); // its own pointer: nothing happens
     EXPECT_EQ(std::u16string(s.GetWideString()), u"text");
-    s = s;
+    const KtUData& self = s;
+    s = self;
     EXPECT_EQ(std::u16string(s.GetWideString()), u"text");
     KtUData p(1.0, 2.0, 3.0), q = p;
     EXPECT_NE(p.GetPoint3D(), q.GetPoint3D());

@@ -189,7 +189,8 @@ TEST_F(NameTest, NameKeyedDictionaryHoldsOneReferencePerKey) {
     EXPECT_TRUE(assigned.IsEmpty());
     EXPECT_FALSE(assigned.Begin().IsValid());
     EXPECT_EQ(k->GetRefCount(), 2);
-    d = d;
+    KtUNameVoidPtrDict& self = d;
+    d = self;
     EXPECT_EQ(k->GetRefCount(), 2);
 
     // Many keys through growth, removal from probe runs, and iteration.

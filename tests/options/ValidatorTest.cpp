@@ -143,7 +143,8 @@ TEST_F(ValidatorTest, ReferencesKeepSharedValidatorsAlive) {
         KtUOptCompositeValidator a(range, nullptr);
         KtUOptCompositeValidator b(a); // copies share the members
         EXPECT_EQ(range->GetRefCount(), 3);
-        b = b;
+        const KtUOptCompositeValidator& self = b;
+        b = self;
         EXPECT_EQ(range->GetRefCount(), 3);
     }
     EXPECT_EQ(range->GetRefCount(), 1);
