@@ -41,7 +41,8 @@ public:
     KtUNameDict& operator=(const KtUNameDict& other);
     ~KtUNameDict() = default;
 
-    /// The interned name (borrowed; the dictionary holds one reference).
+    /// The interned name (borrowed; the dictionary holds one reference);
+    /// null only when memory runs out.
     KtUName* Find(const KtUWChar* user, const char* internal);
     KtUName* Find(const KtUWideString& user, const char* internal);
     KtUName* Find(const KtUWideStringBuffer& user, const char* internal);

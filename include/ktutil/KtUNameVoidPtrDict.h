@@ -36,7 +36,8 @@ public:
     ~KtUNameVoidPtrDict();
 
     /// 1, taking a reference on key, when no equal name is present; else
-    /// replaces the value and returns 0. A null key is refused (0).
+    /// replaces the value and returns 0. A null key is refused (0), and so
+    /// is a new key when the table cannot grow (memory, posted).
     int Enter(KtUName* key, void* value);
     /// 1 and the value (when value is non-null) when an equal name is present.
     int Find(const KtUName* key, void** value) const;
@@ -68,9 +69,10 @@ private:
     Slot* Lookup(const KtUWChar* user, const char* internal, unsigned int hash) const;
     /// The stored key equal to (user, internal), or null.
     KtUName* FindKey(const KtUWChar* user, const char* internal, unsigned int hash) const;
-    /// Stores a key known to be absent; takes no reference.
-    void Insert(KtUName* key, void* value, unsigned int hash);
-    void Grow();
+    /// Stores a key known to be absent; takes no reference. False, with
+    /// nothing stored, when the table cannot grow (memory).
+    bool Insert(KtUName* key, void* value, unsigned int hash);
+    bool Grow();
 
     /// Open addressing with linear probing; a null key marks a free slot.
     Slot* m_slots = nullptr;

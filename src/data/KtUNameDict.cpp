@@ -33,7 +33,10 @@ KtUName* KtUNameDict::Find(const KtUWChar* user, const char* internal) {
     auto* name = new KtUName;
     name->m_internal.SetString(internal);
     name->m_user.SetString(user);
-    m_table.Insert(name, nullptr, hash);
+    if (!m_table.Insert(name, nullptr, hash)) {
+        delete name; // out of memory, posted by the memory manager
+        return nullptr;
+    }
     name->Ref();
     return name;
 }

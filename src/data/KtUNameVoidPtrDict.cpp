@@ -23,7 +23,7 @@ constexpr unsigned int kMinCapacity = 16;
 Slot* AllocSlots(unsigned int capacity) {
     auto* slots = static_cast<Slot*>(
         KtUMemory::Alloc(capacity * static_cast<unsigned int>(sizeof(Slot)), KtUMemory::eALIGN8));
-    std::memset(slots, 0, capacity * sizeof(Slot));
+    if (slots) std::memset(slots, 0, capacity * sizeof(Slot));
     return slots;
 }
 
@@ -58,6 +58,7 @@ unsigned int KtUNameVoidPtrDict::Hash(const KtUWChar* user, const char* internal
 KtUNameVoidPtrDict::KtUNameVoidPtrDict(const KtUNameVoidPtrDict& other) {
     if (!other.m_count) return;
     m_slots = AllocSlots(other.m_capacity);
+    if (!m_slots) return; // out of memory (posted): the copy stays empty
     std::memcpy(m_slots, other.m_slots, other.m_capacity * sizeof(Slot));
     m_capacity = other.m_capacity;
     m_count = other.m_count;
@@ -105,22 +106,25 @@ KtUName* KtUNameVoidPtrDict::FindKey(const KtUWChar* user, const char* internal,
     return slot ? slot->key : nullptr;
 }
 
-void KtUNameVoidPtrDict::Insert(KtUName* key, void* value, unsigned int hash) {
+bool KtUNameVoidPtrDict::Insert(KtUName* key, void* value, unsigned int hash) {
     // At most three quarters full, so every probe meets a free slot.
-    if ((m_count + 1) * 4 > m_capacity * 3) Grow();
+    if ((m_count + 1) * 4 > m_capacity * 3 && !Grow()) return false;
     unsigned int mask = m_capacity - 1;
     unsigned int i = hash & mask;
     while (m_slots[i].key)
         i = (i + 1) & mask;
     m_slots[i] = {key, value, hash};
     ++m_count;
+    return true;
 }
 
-void KtUNameVoidPtrDict::Grow() {
+bool KtUNameVoidPtrDict::Grow() {
     unsigned int capacity = m_capacity ? m_capacity * 2 : kMinCapacity;
+    Slot* slots = AllocSlots(capacity);
+    if (!slots) return false;
     Slot* old = m_slots;
     unsigned int old_capacity = m_capacity;
-    m_slots = AllocSlots(capacity);
+    m_slots = slots;
     m_capacity = capacity;
     unsigned int mask = capacity - 1;
     for (unsigned int k = 0; k < old_capacity; ++k) {
@@ -131,6 +135,7 @@ void KtUNameVoidPtrDict::Grow() {
         m_slots[i] = old[k];
     }
     FreeSlots(old, old_capacity);
+    return true;
 }
 
 int KtUNameVoidPtrDict::Enter(KtUName* key, void* value) {
@@ -142,7 +147,7 @@ int KtUNameVoidPtrDict::Enter(KtUName* key, void* value) {
         slot->value = value;
         return 0;
     }
-    Insert(key, value, hash);
+    if (!Insert(key, value, hash)) return 0;
     key->Ref();
     return 1;
 }

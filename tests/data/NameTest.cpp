@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "../stream/StreamTestUtil.h"
+#include "memory/mem_switches.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -325,6 +326,19 @@ TEST_F(NameTest, ObjectStubsCarryBothStrings) {
     EXPECT_TRUE(*read == *name);
     EXPECT_EQ(read->GetRefCount(), 1);
     EXPECT_EQ(KtUName::DisposeStub(&r.in, 0, read), 1);
+}
+
+// A table that cannot grow refuses the new key and takes no reference.
+TEST_F(NameTest, NameKeyedDictionaryRefusesKeysWhenMemoryRunsOut) {
+    KtUAutoRefPtr<KtUName> key(new KtUName("k", u"K"));
+    KtUNameVoidPtrDict d;
+    ktu::mem::FailAllocationAfter(1);
+    EXPECT_EQ(d.Enter(key.Get(), nullptr), 0);
+    ktu::mem::FailAllocationAfter(0);
+    EXPECT_TRUE(d.IsEmpty());
+    EXPECT_EQ(key->GetRefCount(), 1);
+    EXPECT_EQ(d.Enter(key.Get(), nullptr), 1); // memory back: stored
+    EXPECT_EQ(key->GetRefCount(), 2);
 }
 
 } // namespace
