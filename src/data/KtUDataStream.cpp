@@ -30,7 +30,7 @@ void KtUData::Write(KtUWriteStream* stream) const {
     }
     if (version < kNarrowStrings && m_type == eString) {
         KtUWideStringBuffer wide;
-        if (m_value.s && !wide.TrySetFromAsciiString(m_value.s)) wide.SetFromUTF8String(m_value.s);
+        WidenNarrow(m_value.s, &wide);
         stream->WriteInt32(eWideString);
         stream->WriteWideString(wide);
         return;
@@ -48,7 +48,7 @@ void KtUData::Write(KtUWriteStream* stream) const {
                 text.Format("(%g, %g, %g)", m_value.point[0], m_value.point[1], m_value.point[2]);
             }
             KtUWideStringBuffer wide;
-            wide.TrySetFromAsciiString(text.GetString() ? text.GetString() : "");
+            WidenNarrow(text.GetString() ? text.GetString() : "", &wide);
             stream->WriteInt32(eWideString);
             stream->WriteWideString(wide);
             return;

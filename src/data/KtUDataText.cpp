@@ -28,23 +28,6 @@ void AppendFloat(double value, KtUWideStringBuffer* out) {
     out->Append(text);
 }
 
-void AppendAscii(const char* text, KtUWideStringBuffer* out) {
-    KtUWideStringBuffer wide;
-    wide.TrySetFromAsciiString(text);
-    out->Append(wide);
-}
-
-// Narrow text widened: ASCII as it is, anything else read as UTF-8 so that
-// no byte is dropped; null as "(null)".
-void AppendNarrow(const char* text, KtUWideStringBuffer* out) {
-    KtUWideStringBuffer wide;
-    if (!text)
-        wide.TrySetFromAsciiString("(null)");
-    else if (!wide.TrySetFromAsciiString(text))
-        wide.SetFromUTF8String(text);
-    out->Append(wide);
-}
-
 void AppendFormat(KtUWideStringBuffer* out, const char* format, ...) KTU_PRINTF(2, 3);
 void AppendFormat(KtUWideStringBuffer* out, const char* format, ...) {
     va_list args;
@@ -52,7 +35,7 @@ void AppendFormat(KtUWideStringBuffer* out, const char* format, ...) {
     KtUStringBuffer text;
     text.FormatV(format, args);
     va_end(args);
-    AppendAscii(text.GetString(), out);
+    AppendNarrow(text.GetString(), out);
 }
 
 KtUWChar TagChar(int type) {
@@ -294,7 +277,7 @@ void KtUData::Dump(KtUWideStringBuffer* out) const {
     ktu::text::ScopedCNumericLocale c_locale;
     switch (m_type) {
     case eNone:
-        AppendAscii("<<none>>", out);
+        AppendNarrow("<<none>>", out);
         break;
     case eFloat:
     case eLinearFloat:
@@ -307,29 +290,29 @@ void KtUData::Dump(KtUWideStringBuffer* out) const {
         AppendFormat(out, "%d", m_value.i);
         break;
     case eBoolean:
-        AppendAscii(m_value.i ? "True" : "False", out);
+        AppendNarrow(m_value.i ? "True" : "False", out);
         break;
     case eWideString:
         if (m_value.ws)
             out->Append(m_value.ws);
         else
-            AppendAscii("<<null>>", out);
+            AppendNarrow("<<null>>", out);
         break;
     case eTime:
         AppendFormat(out, "%" PRIu64, static_cast<KtUNat64>(m_value.t));
         break;
     case eName:
         if (!m_value.name) {
-            AppendAscii("<<null>>", out);
+            AppendNarrow("<<null>>", out);
             break;
         }
-        AppendAscii("Name=", out);
+        AppendNarrow("Name=", out);
         AppendNarrow(m_value.name->GetName().GetString(), out);
-        AppendAscii(" , UserName=", out);
+        AppendNarrow(" , UserName=", out);
         if (m_value.name->GetUserName().GetString())
             out->Append(m_value.name->GetUserName().GetString());
         else
-            AppendAscii("(null)", out);
+            AppendNarrow("(null)", out);
         break;
     case eString:
         AppendNarrow(m_value.s ? m_value.s : "<<null>>", out);
@@ -339,10 +322,10 @@ void KtUData::Dump(KtUWideStringBuffer* out) const {
             AppendFormat(out, "%.16g, %.16g, %.16g", m_value.point[0], m_value.point[1],
                          m_value.point[2]);
         else
-            AppendAscii("<<null>>", out);
+            AppendNarrow("<<null>>", out);
         break;
     default:
-        AppendAscii("<<notimpl>>", out);
+        AppendNarrow("<<notimpl>>", out);
         break;
     }
 }

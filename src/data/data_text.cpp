@@ -73,9 +73,7 @@ void AppendDateText(KtUInt64 seconds, KtUWideStringBuffer* out) {
     char text[64];
     std::snprintf(text, sizeof text, "%d/%02d/%02d %02d:%02d:%02d GMT", static_cast<int>(c.year),
                   c.month, c.day, c.hour, c.minute, c.second);
-    KtUWideStringBuffer wide;
-    wide.TrySetFromAsciiString(text);
-    out->Append(wide);
+    AppendNarrow(text, out);
 }
 
 bool ReadDateText(const KtUWChar* text, KtUInt64* seconds) {
@@ -89,6 +87,19 @@ bool ReadDateText(const KtUWChar* text, KtUInt64* seconds) {
     *seconds = DaysFromCivil(year, month, day) * kSecondsPerDay + KtUInt64{hour} * 3600 +
                KtUInt64{minute} * 60 + second;
     return true;
+}
+
+void WidenNarrow(const char* text, KtUWideStringBuffer* out) {
+    if (!text)
+        out->SetString(nullptr);
+    else if (!out->TrySetFromAsciiString(text))
+        out->SetFromUTF8String(text);
+}
+
+void AppendNarrow(const char* text, KtUWideStringBuffer* out) {
+    KtUWideStringBuffer wide;
+    WidenNarrow(text ? text : "(null)", &wide);
+    out->Append(wide);
 }
 
 void NarrowForNumbers(const KtUWChar* text, KtUStringBuffer* out) {
@@ -105,10 +116,7 @@ void AppendNameText(const KtUName* name, KtUWideStringBuffer* out) {
     const char* internal = name ? name->GetName().GetString() : nullptr;
     KtUStringBuffer head;
     head.Format("%d:%s", KtUString::GetLength(internal), internal ? internal : "");
-    KtUWideStringBuffer wide;
-    // Internal names are ASCII; anything else is carried through as UTF-8.
-    if (!wide.TrySetFromAsciiString(head.GetString())) wide.SetFromUTF8String(head.GetString());
-    out->Append(wide);
+    AppendNarrow(head.GetString(), out);
     if (name && name->GetUserName().GetString()) out->Append(name->GetUserName().GetString());
 }
 

@@ -17,6 +17,12 @@ void AppendDateText(KtUInt64 seconds, KtUWideStringBuffer* out);
 /// of range, as timegm does). False on anything else.
 bool ReadDateText(const KtUWChar* text, KtUInt64* seconds);
 
+/// Narrow text widened into out: ASCII as it is, anything else read as
+/// UTF-8 so that no byte is dropped; null stays null.
+void WidenNarrow(const char* text, KtUWideStringBuffer* out);
+/// WidenNarrow appended to out; null appends "(null)".
+void AppendNarrow(const char* text, KtUWideStringBuffer* out);
+
 /// Narrows text for the C number readers: ASCII units are kept and every
 /// other unit becomes DEL, which no number accepts, so counts of characters
 /// read stay those of the wide text.
