@@ -6,6 +6,9 @@
 #include <ktutil/KtUOptInt32RangeValidator.h>
 #include <ktutil/KtUOptNonemptyStringValidator.h>
 #include <ktutil/KtUOptSwigValidator.h>
+#include <ktutil/KtUOptValueEnabler.h>
+#include <ktutil/KtUOption.h>
+#include <ktutil/KtUOptionSet.h>
 #include <ktutil/KtUOptionValidator.h>
 
 KtUOptionValidator::~KtUOptionValidator() = default;
@@ -99,4 +102,14 @@ int KtUOptSwigValidator::GetRange(KtUOptionSet* set, int index, KtUData* min, Kt
 int KtUOptSwigValidator::IsValidValue(KtUOptionSet* set, int index, const KtUData& value,
                                       KtUWideStringBuffer* message) {
     return KtUOptionValidator::IsValidValue(set, index, value, message);
+}
+
+int KtUOptValueEnabler::IsDisabled(KtUOptionSet* set, int, KtUData*) {
+    KtUData current;
+    if (m_local) {
+        if (set) set->GetData(m_path.GetString(), &current);
+    } else {
+        KtUOption::GetData(m_path.GetString(), &current); // takes the option lock
+    }
+    return current != m_value;
 }
