@@ -6,6 +6,7 @@
 #include <ktutil/KtUError.h>
 #include <ktutil/KtUFastArena.h>
 #include <ktutil/KtUMemory.h>
+#include <ktutil/KtUOption.h>
 #include <ktutil/KtUOwnPtrVector.h>
 #include <ktutil/KtUStrVoidPtrDict.h>
 #include <ktutil/KtUString.h>
@@ -50,6 +51,7 @@ void Count(void* counter) {
 
 int StreamExamples();
 int DataExamples();
+int OptionExamples();
 
 int main() {
     KtUMemory::Initialise();
@@ -60,6 +62,8 @@ int main() {
     // in KtUSysFile until it terminates: fill that cache now.
     KtUData::Initialise();
     KtUData::Terminate();
+    KtUOption::Initialise();
+    KtUOption::Terminate();
     // Blocks the components hold themselves; nothing else may stay
     // allocated at the end.
     const KtUNat64 baseline = KtUMemory::GetArenaMemoryAllocated();
@@ -118,6 +122,8 @@ int main() {
     Check(StreamExamples() == 0, "stream header examples");
     // data: names and values, as their headers show them
     Check(DataExamples() == 0, "name and value header examples");
+    // options: sets, validators and the process-wide trees
+    Check(OptionExamples() == 0, "option header examples");
 
     bool clean = KtUMemory::GetArenaMemoryAllocated() == baseline;
     Check(clean, "no block left allocated");
