@@ -2,6 +2,8 @@
 #include "OptionTestUtil.h"
 
 #include <ktutil/KtUExOptionSet.h>
+#include <ktutil/KtUMemory.h>
+#include <ktutil/KtUOptAlwaysDisabled.h>
 #include <ktutil/KtUOptValueEnabler.h>
 #include <ktutil/KtUOption.h>
 #include <ktutil/KtUOptionData.h>
@@ -116,6 +118,34 @@ TEST_F(OptionTest, SavedValuesAreAdoptedAndDefaultsComeBack) {
     EXPECT_EQ(Flags("u.n"), 0u);
     EXPECT_EQ(LastPost(),
               std::to_string(int(KtUSysError::eWARNING)) + ":Failed to set saved values, error 1");
+}
+
+// A component that defines its option while it initialises and undefines it
+// while it terminates, nested inside the fixture's own initialisation.
+TEST_F(OptionTest, NestedComponentsDefineAndUndefineWithSavedValues) {
+    KtUAutoRefPtr<KtUExOptionSet> saved(new KtUExOptionSet);
+    Saved(saved.Get(), "model.cache.mode", KtUData(2), 0);
+    KtUOption::SetSavedValues(saved.Get());
+    auto start = [] {
+        KtUOption::Initialise();
+        return KtUOption::DefineGetInt32("model.cache.mode", 0, kStd, 8, nullptr, nullptr);
+    };
+    auto stop = [] {
+        KtUOption::Undefine("model.cache.mode");
+        KtUOption::Terminate();
+    };
+    EXPECT_EQ(start(), 2);
+    KtUOption::SetInt32("model.cache.mode", 3);
+    stop();
+    EXPECT_EQ(KtUOption::IsInitialised(), 1); // the fixture's hold remains
+    EXPECT_EQ(KtUOption::HasDefaults("model.cache.mode"), 0);
+    // Defined again, it adopts the saved value, not the one set in between.
+    EXPECT_EQ(start(), 2);
+    EXPECT_EQ(Flags("model.cache.mode"), 0u);
+    KtUOption::ResetToDefaults("model.cache.mode");
+    EXPECT_EQ(KtUOption::GetInt32("model.cache.mode"), 0);
+    stop();
+    EXPECT_TRUE(g_posts.empty()) << LastPost();
 }
 
 TEST_F(OptionTest, SetsAreDefinedWithTheirSavedContents) {
@@ -271,6 +301,26 @@ TEST_F(OptionTest, ConcurrentReadersSeeWholeChanges) {
     EXPECT_GT(reads.load(), 0);
     EXPECT_EQ(KtUOption::GetInt32("pair.b"), 2000);
     EXPECT_TRUE(g_posts.empty()) << LastPost();
+}
+
+} // namespace
+
+namespace {
+
+// Used before Initialise: a loud report and the empty answer, no crash.
+TEST(OptionMisuseTest, MembersReportWhenNotInitialised) {
+    ASSERT_EQ(KtUOption::IsInitialised(), 0);
+    KtUMemory::Initialise(); // for the validator handed to the definition
+    KtUSysError::SetHandler(ktu_test::CapturePost, KtUSysError::eANY, KtUOption::GetComponent(),
+                            -1);
+    g_posts.clear();
+    EXPECT_EQ(KtUOption::GetInt32("a.b"), 0);
+    KtUOption::DefineInt32("a.b", 1, kStd, 0, nullptr, new KtUOptAlwaysDisabled);
+    KtUSysError::RemoveHandler(KtUSysError::eANY, KtUOption::GetComponent(), -1);
+    KtUMemory::Terminate();
+    ASSERT_EQ(g_posts.size(), 2u);
+    EXPECT_EQ(g_posts[0], std::to_string(int(KtUSysError::ePRECONDITION)) +
+                              ":KtUOption::GetInt32: KtUOption is not initialised");
 }
 
 } // namespace
