@@ -68,12 +68,22 @@ int KtUOptionSet::FindOption(const char* name) {
     return name ? FindOption(name, static_cast<int>(std::strlen(name))) : -1;
 }
 
+namespace {
+// Whether entry is exactly the first length bytes of name (which hold no
+// NUL). Inline: names are short, and a library call per entry was most of a
+// lookup's time.
+inline bool NameIs(const char* entry, const char* name, int length) {
+    for (int i = 0; i < length; ++i)
+        if (entry[i] != name[i]) return false; // also stops at entry's end
+    return entry[length] == 0;
+}
+} // namespace
+
 int KtUOptionSet::FindOption(const char* name, int length) {
     int count = IGetNumOptions();
     for (int i = 0; i < count; ++i) {
         const char* entry = IGetName(i);
-        if (!entry) entry = "";
-        if (std::strncmp(entry, name, length) == 0 && entry[length] == 0) return i;
+        if (NameIs(entry ? entry : "", name, length)) return i;
     }
     return -1;
 }
