@@ -3,6 +3,8 @@
 #include <ktutil/KtUSysError.h>
 #include <ktutil/KtUThread.h>
 
+#include "platform/fault.h"
+
 #include <gtest/gtest.h>
 
 #include <cfenv>
@@ -161,6 +163,35 @@ TEST_F(GuardTest, ActiveOnlyInsideAndNestsAndExceptionsFail) {
     Guard throwing([] { throw 42; });
     EXPECT_EQ(1, throwing.Try());
     EXPECT_EQ(1, throwing.failures);
+}
+
+TEST_F(GuardTest, PlatformGuardTellsWhichFault) {
+    auto run = [](void (*fault)()) {
+        ktu::sys::GuardedFault info;
+        bool ok = ktu::sys::RunGuarded(
+            [](void* f) {
+                reinterpret_cast<void (*)()>(f)();
+                return true;
+            },
+            reinterpret_cast<void*>(fault), &info);
+        EXPECT_FALSE(ok);
+        return info;
+    };
+    ktu::sys::GuardedFault f = run(NullRead);
+    EXPECT_EQ(SIGSEGV, f.signal);
+    EXPECT_EQ(nullptr, f.address);
+    EXPECT_FALSE(f.stack_overflow);
+    f = run(Overflow);
+    EXPECT_EQ(SIGSEGV, f.signal);
+    EXPECT_TRUE(f.stack_overflow);
+    f = run(FloatTrap);
+    EXPECT_EQ(SIGFPE, f.signal);
+    EXPECT_EQ(FPE_FLTDIV, f.code);
+#if defined(__x86_64__) || defined(__i386__)
+    f = run(IntegerDivide);
+    EXPECT_EQ(SIGFPE, f.signal);
+    EXPECT_EQ(FPE_INTDIV, f.code);
+#endif
 }
 
 TEST_F(GuardTest, FaultOutsideAnyGuardStillWritesTheCrashDump) {
