@@ -253,7 +253,9 @@ bool CrashActionSnapshot::Restore() {
         const auto* saved = reinterpret_cast<const struct sigaction*>(m_actions[i]);
         struct sigaction now;
         if (sigaction(kCrashSignals[i], nullptr, &now) != 0) continue;
-        const bool same = now.sa_flags == saved->sa_flags &&
+        // The C library adds its restorer flag to every action it sets.
+        constexpr int kRestorer = 0x04000000;
+        const bool same = (now.sa_flags | kRestorer) == (saved->sa_flags | kRestorer) &&
                           ((now.sa_flags & SA_SIGINFO) ? now.sa_sigaction == saved->sa_sigaction
                                                        : now.sa_handler == saved->sa_handler);
         if (same) continue;
