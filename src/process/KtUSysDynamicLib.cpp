@@ -3,7 +3,6 @@
 #include <ktutil/KtUError.h>
 #include <ktutil/KtUStringBuffer.h>
 #include <ktutil/KtUSysDynamicLib.h>
-#include <ktutil/KtUSysFile.h>
 #include <ktutil/KtUSysPathModifier.h>
 #include <ktutil/KtUWideStringBuffer.h>
 
@@ -33,7 +32,7 @@ static constexpr ktu::detail::ComponentDecl kComponent{
     .component = s_component,
     .name = "KtUSysDynamicLib",
     .info = KTU_COMPONENT_INFO,
-    .needs = ktu::detail::Needs<KtUError, KtUSysFile>,
+    .needs = ktu::detail::Needs<KtUError>,
 };
 KTU_COMPONENT_LIFECYCLE(KtUSysDynamicLib, kComponent)
 
