@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <dlfcn.h>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -113,10 +114,18 @@ TEST_F(PluginTest, PluginFindsTheLibraryBesideItWithoutSearchPath) {
     // Closing the plug-in let its dependency go too.
     EXPECT_EQ(nullptr, dlopen("libktu_test_plugin_base.so", RTLD_LAZY | RTLD_NOLOAD));
 
-    // A bare name is searched for in the library directory.
+    // A bare name is searched for in the library directory, and changes
+    // neither the search path nor the current directory.
+    setenv("LD_LIBRARY_PATH", "/nonexistent", 1);
+    char cwd[4096];
+    ASSERT_NE(nullptr, getcwd(cwd, sizeof cwd));
     KtUSysDllDirectoryModifier dir(Wide(kPluginDir).c_str());
     lib = KtUSysDynamicLib::OpenW(u"libktu_test_plugin_needs.so");
     ASSERT_NE(nullptr, lib) << LogText();
+    EXPECT_STREQ("/nonexistent", Env());
+    char after[4096];
+    ASSERT_NE(nullptr, getcwd(after, sizeof after));
+    EXPECT_STREQ(cwd, after);
     EXPECT_EQ(1, KtUSysDynamicLib::Close(lib));
 }
 
