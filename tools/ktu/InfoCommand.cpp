@@ -79,15 +79,20 @@ static void PrintMemory() {
                 used, blocks, Bytes(committed, a, sizeof a), Bytes(reserved, b, sizeof b));
 }
 
+// Budget figures in whole MiB: limits, zones and targets differ by a few MiB.
+static const char* MiB(unsigned long long n, char* out, size_t cap) {
+    std::snprintf(out, cap, "%llu MiB", n >> 20);
+    return out;
+}
+
 // The memory budget: where the physical memory and each limit came from, the
 // zones and targets derived from them, and what the process uses now.
 static void PrintBudget() {
     char a[32], b[32], c3[32], d[32];
     std::printf("\nMemory budget\n");
     std::printf("  physical memory %s from %s (machine %s)\n",
-                Bytes(KtUPage::GetPhysicalMemory(), a, sizeof a),
-                KtUPage::GetPhysicalMemorySource(),
-                Bytes(KtUPage::GetMachineMemory(), b, sizeof b));
+                MiB(KtUPage::GetPhysicalMemory(), a, sizeof a), KtUPage::GetPhysicalMemorySource(),
+                MiB(KtUPage::GetMachineMemory(), b, sizeof b));
     std::printf("  address space %s, largest free %s\n",
                 Bytes(KtUPage::GetVirtualAddressSpace(), a, sizeof a),
                 Bytes(KtUMemory::GetLargestFreeRegionSize(), b, sizeof b));
@@ -98,22 +103,22 @@ static void PrintBudget() {
                            ? "physical memory limit"
                            : "address-space limit";
     std::printf("  limits: physical %s, address space %s, process %s from %s\n",
-                Bytes(KtUPage::GetPhysicalMemoryLimit(), a, sizeof a),
-                Bytes(KtUPage::GetAddressSpaceMemoryLimit(), b, sizeof b),
-                Bytes(KtUPage::GetProcessMemoryLimit(), c3, sizeof c3), from);
+                MiB(KtUPage::GetPhysicalMemoryLimit(), a, sizeof a),
+                MiB(KtUPage::GetAddressSpaceMemoryLimit(), b, sizeof b),
+                MiB(KtUPage::GetProcessMemoryLimit(), c3, sizeof c3), from);
     std::printf("  process zone %s, target %s (factors %.2f/%.2f, offsets %s/%s)\n",
-                Bytes(KtUPage::GetProcessMemoryZone(), a, sizeof a),
-                Bytes(KtUPage::GetProcessMemoryTarget(), b, sizeof b),
+                MiB(KtUPage::GetProcessMemoryZone(), a, sizeof a),
+                MiB(KtUPage::GetProcessMemoryTarget(), b, sizeof b),
                 KtUPage::GetProcessMemoryZoneFactor(), KtUPage::GetProcessMemoryTargetFactor(),
-                Bytes(KtUPage::GetProcessMemoryZoneOffset(), c3, sizeof c3),
-                Bytes(KtUPage::GetProcessMemoryTargetOffset(), d, sizeof d));
+                MiB(KtUPage::GetProcessMemoryZoneOffset(), c3, sizeof c3),
+                MiB(KtUPage::GetProcessMemoryTargetOffset(), d, sizeof d));
     const char* alloc_from = KtUPage::IsAllocMemoryLimitExplicit()   ? "host setting"
                              : KtUPage::IsAllocMemoryLimitAdjusted() ? "allocation when adjusted"
                                                                      : "process zone";
     std::printf("  alloc limit %s from %s, zone %s, target %s\n",
-                Bytes(KtUPage::GetAllocMemoryLimit(), a, sizeof a), alloc_from,
-                Bytes(KtUPage::GetAllocMemoryZone(), b, sizeof b),
-                Bytes(KtUPage::GetAllocMemoryTarget(), c3, sizeof c3));
+                MiB(KtUPage::GetAllocMemoryLimit(), a, sizeof a), alloc_from,
+                MiB(KtUPage::GetAllocMemoryZone(), b, sizeof b),
+                MiB(KtUPage::GetAllocMemoryTarget(), c3, sizeof c3));
     std::printf("  in use: private memory %s, allocated %s\n",
                 Bytes(KtUPage::GetProcessPrivateMemoryUsage(), a, sizeof a),
                 Bytes(KtUMemory::GetMemoryAllocated(), b, sizeof b));
