@@ -29,7 +29,6 @@ using ktu::page::StressTestProgress;
 
 namespace {
 
-constexpr KtUNat64 kMB = 1u << 20;
 constexpr double kZoneFactor = 0.9;
 constexpr double kTargetFactor = 0.8;
 constexpr unsigned kProcessZoneOffset = 0xA00000;
@@ -260,8 +259,9 @@ int ktu::page::AllocMemoryLimitProgress::Test(int) {
 int ktu::page::RecoverMallocRegionProgress::Test(int expensive_ok) {
     if (!m_reserved && KtUMemory::ReserveSpareMallocRegion()) {
         KtUNat64 priv = PrivateMemory(true);
+        // The heap ran out at about this size once: page out before it again.
         if (priv < s.process_limit) {
-            s.malloc_override = s.process_limit;
+            s.malloc_override = priv;
             KtUError::Log("Reserved spare malloc region during page out. Updating hard process "
                           "memory limit to %d MB\n",
                           MB(s.malloc_override));

@@ -258,6 +258,33 @@ TEST_F(PageOutTest, ObserversVetoesReentryAndRemovalDuringARun) {
     EXPECT_EQ(nullptr, KtUPage::GetPageFileCorrupt());
 }
 
+TEST_F(PageOutTest, RecoveringTheSpareRegionLowersTheLimitToTheUseThen) {
+    Cache cache("cache", 0, 4, 64);
+    KtUPage::AddPageOut(&cache);
+    KtUMemory::ReleaseSpareMallocRegion();
+    KtUPage::SetRecoverMallocRegion(1);
+    Countdown two(2);
+    EXPECT_EQ(KtUPage::eSUCCESS,
+              KtUPage::PageOut(KtUPage::eCONTEXT_DEFAULT, KtUPage::eACTION_DEFAULT, &two));
+    EXPECT_EQ(2u, cache.Blocks()); // the wrapped criterion still decides
+    EXPECT_TRUE(KtUMemory::HaveReservedSpareMallocRegion());
+    EXPECT_FALSE(KtUPage::ShouldRecoverMallocRegion());
+    KtUNat64 limit = KtUPage::GetMallocOverrideLimit();
+    EXPECT_GT(limit, 0u);
+    EXPECT_EQ(limit, KtUPage::GetProcessMemoryLimit());
+    std::string log = LogText();
+    EXPECT_NE(std::string::npos,
+              log.find("Need to recover spare malloc region, attemping to page out...\n"));
+    EXPECT_NE(std::string::npos,
+              log.find("Reserved spare malloc region during page out. Updating hard process "
+                       "memory limit to " +
+                       std::to_string(limit >> 20) + " MB\n"));
+    EXPECT_NE(std::string::npos, log.find("CalcDefaultProcessMemoryLimit MallocOverride " +
+                                          std::to_string(limit >> 20) + " MB"));
+    KtUMemory::ReleaseSpareMallocRegion();
+    KtUPage::RemovePageOut(&cache);
+}
+
 // The memory manager's new handler: a region the address space cannot hold
 // until a page-out released the cache. Run in a child under an address-space limit.
 TEST_F(PageOutTest, FailedAllocationPagesOutAndSucceeds) {
