@@ -554,10 +554,12 @@ KtUNat64 KtUPage::GetAllocMemoryTarget() {
 //===----------------------------------------------------------------------===//
 
 void KtUPage::AddPageOut(KtUPageOut* page_out) {
+    if (!s.page_outs) return; // not initialised
     s.page_outs->PushBack(page_out);
 }
 
 void KtUPage::RemovePageOut(KtUPageOut* page_out) {
+    if (!s.page_outs) return; // not initialised
     int i = s.page_outs->Find(page_out);
     if (i < 0) return;
     if (s.depth)
@@ -567,10 +569,12 @@ void KtUPage::RemovePageOut(KtUPageOut* page_out) {
 }
 
 void KtUPage::AddPageOutObserver(KtUPageOutObserver* observer) {
+    if (!s.page_outs) return; // not initialised
     s.observers->PushBack(observer);
 }
 
 void KtUPage::RemovePageOutObserver(KtUPageOutObserver* observer) {
+    if (!s.page_outs) return; // not initialised
     int i = s.observers->Find(observer);
     if (i >= 0) s.observers->Erase(s.observers->Begin() + i);
 }
@@ -615,7 +619,7 @@ KtUPage::PageOutStatus KtUPage::PageOutIfNeeded() {
 
 KtUPage::PageOutStatus KtUPage::PageOut(Context context, Action action,
                                         KtUPageOutProgress* progress) {
-    if (s.depth) return eNOTHING_DONE;
+    if (s.depth || !s.page_outs) return eNOTHING_DONE;
     if (s.out_of_memory) return eFAILURE;
 
     KtUPageOutProgress* criterion = ProcessMemoryCheck();
