@@ -171,8 +171,10 @@ TEST_F(PageOutTest, HardLimitPagesOutUntilPrivateMemoryIsBelowTheZone) {
     EXPECT_EQ(KtUPage::eSUCCESS, KtUPage::PageOutIfNeeded());
     EXPECT_TRUE(Logged("Page out succeeded after pass 0\n"));
     EXPECT_LT(KtUPage::GetProcessPrivateMemoryUsage(), KtUPage::GetProcessMemoryZone());
-    EXPECT_GE(cache.Blocks(), 3u); // stopped on the way, not emptied
-    EXPECT_LE(cache.Blocks(), 8u);
+    // Stopped on the way (about 7 blocks left; the rest of the process moves
+    // by a few MiB), not emptied.
+    EXPECT_GE(cache.Blocks(), 3u);
+    EXPECT_LE(cache.Blocks(), 12u);
     // The alloc limit came down to what was allocated when the limit was relieved.
     EXPECT_TRUE(KtUPage::IsAllocMemoryLimitAdjusted());
     EXPECT_EQ(KtUMemory::GetMemoryAllocated(), KtUPage::GetAllocMemoryLimit());
