@@ -1,6 +1,7 @@
 //===- KtUSysDynamicLib.cpp - Plug-ins loaded with their own folder -------===//
 #include <ktutil/KtUComponent.h>
 #include <ktutil/KtUError.h>
+#include <ktutil/KtUPage.h>
 #include <ktutil/KtUStringBuffer.h>
 #include <ktutil/KtUSysDynamicLib.h>
 #include <ktutil/KtUSysPathModifier.h>
@@ -71,7 +72,7 @@ KtUSysDynamicLibHandle KtUSysDynamicLib::OpenW(const KtUWChar* path) {
     }
     // The library changed the address space: the default memory limit
     // follows it.
-    // KTU-MERGE: KtUPage::CalcDefaultProcessMemoryLimit();
+    KtUPage::CalcDefaultProcessMemoryLimit(); // nothing while paging is not initialised
     return static_cast<KtUSysDynamicLibHandle>(library);
 }
 

@@ -1,5 +1,6 @@
 //===- PluginTest.cpp - Plug-in loading and the search-path modifiers -----===//
 #include <ktutil/KtUError.h>
+#include <ktutil/KtUPage.h>
 #include <ktutil/KtUSysDllDirectoryModifier.h>
 #include <ktutil/KtUSysDynamicLib.h>
 #include <ktutil/KtUSysError.h>
@@ -40,6 +41,7 @@ class PluginTest : public ::testing::Test {
 protected:
     void SetUp() override {
         KtUSysDynamicLib::Initialise();
+        KtUPage::Initialise();
         const char* old = Env();
         m_had = old != nullptr;
         if (old) m_saved = old;
@@ -49,6 +51,7 @@ protected:
             setenv("LD_LIBRARY_PATH", m_saved.c_str(), 1);
         else
             unsetenv("LD_LIBRARY_PATH");
+        KtUPage::Terminate();
         KtUSysDynamicLib::Terminate();
     }
 
@@ -109,7 +112,11 @@ TEST_F(PluginTest, PluginFindsTheLibraryBesideItWithoutSearchPath) {
     ASSERT_NE(nullptr, value);
     EXPECT_EQ(4218, value());
     EXPECT_EQ(nullptr, KtUSysDynamicLib::FindFunction(lib, "NoSuchFunction"));
-    EXPECT_NE(std::string::npos, LogText().find("KtUSysDynamicLib, Loaded DLL from " + plugin));
+    const std::string log = LogText();
+    const size_t loaded = log.rfind("KtUSysDynamicLib, Loaded DLL from " + plugin);
+    EXPECT_NE(std::string::npos, loaded);
+    // The memory budget follows the address space the plug-in took.
+    EXPECT_NE(std::string::npos, log.find("KtUPage::CalcDefaultProcessMemoryLimit", loaded));
     EXPECT_EQ(1, KtUSysDynamicLib::Close(lib));
     // Closing the plug-in let its dependency go too.
     EXPECT_EQ(nullptr, dlopen("libktu_test_plugin_base.so", RTLD_LAZY | RTLD_NOLOAD));

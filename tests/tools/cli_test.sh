@@ -33,6 +33,14 @@ expect "--version" 0 '^ktu [0-9]+\.[0-9]+\.[0-9]+$' "$ktu" --version
 expect "write error" 1 "error writing the output" sh -c "'$ktu' info > /dev/full"
 expect "sizes in units, addresses in hex" 0 'region size 64\.0 KiB.*' "$ktu" info
 expect "address with 0x" 0 'largest free address space .* at 0x[0-9a-f]+' "$ktu" info
+expect "physical memory and its source" 0 \
+  'physical memory [0-9]+ MiB from (machine|cgroup memory\.(max|high|limit_in_bytes)) \(machine [0-9]+ MiB\)' \
+  "$ktu" info
+expect "process limit and its source" 0 \
+  'limits: physical [0-9]+ MiB, address space [0-9]+ MiB, process [0-9]+ MiB from (physical memory limit|address-space limit)' \
+  "$ktu" info
+expect "alloc limit follows the process zone" 0 'alloc limit [0-9]+ MiB from process zone' "$ktu" info
+expect "memory in use" 0 'in use: private memory [0-9.]+ [KMG]iB, allocated [0-9.]+ ' "$ktu" info
 # Every component reports the same version.
 versions=$("$ktu" info | sed -n 's/.*init count [0-9]*  [^ ]* \([0-9.]*\)$/\1/p' | sort -u)
 if [ "$(wc -l <<<"$versions")" -eq 1 ] && [ -n "$versions" ]; then

@@ -4,6 +4,7 @@
 #include <ktutil/KtUComponent.h>
 #include <ktutil/KtUError.h>
 #include <ktutil/KtUMemory.h>
+#include <ktutil/KtUPage.h>
 #include <ktutil/KtUSysError.h>
 #include <ktutil/KtUVersion.h>
 
@@ -78,6 +79,51 @@ static void PrintMemory() {
                 used, blocks, Bytes(committed, a, sizeof a), Bytes(reserved, b, sizeof b));
 }
 
+// Budget figures in whole MiB: limits, zones and targets differ by a few MiB.
+static const char* MiB(unsigned long long n, char* out, size_t cap) {
+    std::snprintf(out, cap, "%llu MiB", n >> 20);
+    return out;
+}
+
+// The memory budget: where the physical memory and each limit came from, the
+// zones and targets derived from them, and what the process uses now.
+static void PrintBudget() {
+    char a[32], b[32], c3[32], d[32];
+    std::printf("\nMemory budget\n");
+    std::printf("  physical memory %s from %s (machine %s)\n",
+                MiB(KtUPage::GetPhysicalMemory(), a, sizeof a), KtUPage::GetPhysicalMemorySource(),
+                MiB(KtUPage::GetMachineMemory(), b, sizeof b));
+    std::printf("  address space %s, largest free %s\n",
+                Bytes(KtUPage::GetVirtualAddressSpace(), a, sizeof a),
+                Bytes(KtUMemory::GetLargestFreeRegionSize(), b, sizeof b));
+    KtUNat64 override_limit = KtUPage::GetMallocOverrideLimit();
+    const char* from = override_limit                            ? "spare malloc region override"
+                       : !KtUPage::IsDefaultProcessMemoryLimit() ? "host setting"
+                       : KtUPage::GetPhysicalMemoryLimit() <= KtUPage::GetAddressSpaceMemoryLimit()
+                           ? "physical memory limit"
+                           : "address-space limit";
+    std::printf("  limits: physical %s, address space %s, process %s from %s\n",
+                MiB(KtUPage::GetPhysicalMemoryLimit(), a, sizeof a),
+                MiB(KtUPage::GetAddressSpaceMemoryLimit(), b, sizeof b),
+                MiB(KtUPage::GetProcessMemoryLimit(), c3, sizeof c3), from);
+    std::printf("  process zone %s, target %s (factors %.2f/%.2f, offsets %s/%s)\n",
+                MiB(KtUPage::GetProcessMemoryZone(), a, sizeof a),
+                MiB(KtUPage::GetProcessMemoryTarget(), b, sizeof b),
+                KtUPage::GetProcessMemoryZoneFactor(), KtUPage::GetProcessMemoryTargetFactor(),
+                MiB(KtUPage::GetProcessMemoryZoneOffset(), c3, sizeof c3),
+                MiB(KtUPage::GetProcessMemoryTargetOffset(), d, sizeof d));
+    const char* alloc_from = KtUPage::IsAllocMemoryLimitExplicit()   ? "host setting"
+                             : KtUPage::IsAllocMemoryLimitAdjusted() ? "allocation when adjusted"
+                                                                     : "process zone";
+    std::printf("  alloc limit %s from %s, zone %s, target %s\n",
+                MiB(KtUPage::GetAllocMemoryLimit(), a, sizeof a), alloc_from,
+                MiB(KtUPage::GetAllocMemoryZone(), b, sizeof b),
+                MiB(KtUPage::GetAllocMemoryTarget(), c3, sizeof c3));
+    std::printf("  in use: private memory %s, allocated %s\n",
+                Bytes(KtUPage::GetProcessPrivateMemoryUsage(), a, sizeof a),
+                Bytes(KtUMemory::GetMemoryAllocated(), b, sizeof b));
+}
+
 int RunInfo(int argc, char** argv) {
     if (argc > 0) {
         std::fprintf(stderr, "ktu info: unexpected argument '%s'\n", argv[0]);
@@ -86,16 +132,19 @@ int RunInfo(int argc, char** argv) {
     // The error front-end pulls in strings, the memory manager and the
     // error service: everything a host initialises first.
     KtUError::Initialise();
+    KtUPage::Initialise();
 
     std::printf("ktutil %s\n\nComponents\n", KtUGetVersion());
     for (KtUComponent* c = KtUSysError::GetFirstComponent(); c; c = c->GetNext())
         std::printf("  %-24s init count %d  %s\n", c->GetName(), c->IsInitialised(),
                     c->GetInfo() ? c->GetInfo() : "");
     PrintMemory();
+    PrintBudget();
 
     std::printf("\nLog (the library's own lines, as written)\n");
     KtUSysError::OutputLogBuffer([](const char* text, void*) { std::fputs(text, stdout); },
                                  nullptr);
+    KtUPage::Terminate();
     KtUError::Terminate();
     return kExitOk;
 }
