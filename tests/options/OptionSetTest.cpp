@@ -20,9 +20,9 @@
 
 namespace {
 
-using ktu_test::Err;
-using ktu_test::g_posts;
-using ktu_test::LastPost;
+using ktutest::Err;
+using ktutest::g_posts;
+using ktutest::LastPost;
 using S = KtUOptionSet;
 
 constexpr auto kStd = S::ePROFILE_STANDARD;
@@ -37,7 +37,7 @@ private:
     int* m_deaths;
 };
 
-class OptionSetTest : public ktu_test::OptionFixture {
+class OptionSetTest : public ktutest::OptionFixture {
 protected:
     void SetUp() override {
         OptionFixture::SetUp();

@@ -1,5 +1,6 @@
 //===- OptionTest.cpp - The process-wide trees: defaults, saved values, lock ===//
 #include "OptionTestUtil.h"
+#include "common/TestLog.h"
 
 #include <ktutil/KtUExOptionSet.h>
 #include <ktutil/KtUMemory.h>
@@ -18,22 +19,15 @@
 
 namespace {
 
-using ktu_test::Err;
-using ktu_test::g_posts;
-using ktu_test::LastPost;
+using ktutest::Err;
+using ktutest::g_posts;
+using ktutest::LastPost;
+using ktutest::LogText;
 using S = KtUOptionSet;
 
 constexpr auto kStd = S::ePROFILE_STANDARD;
 
-// The process log as one string.
-std::string LogText() {
-    std::string text;
-    KtUSysError::OutputLogBuffer(
-        [](const char* piece, void* out) { static_cast<std::string*>(out)->append(piece); }, &text);
-    return text;
-}
-
-class OptionTest : public ktu_test::OptionFixture {
+class OptionTest : public ktutest::OptionFixture {
 protected:
     // User flags of path in the current (or defaults) tree; ~0u when absent.
     static unsigned Flags(const char* path, bool defaults = false) {
@@ -311,8 +305,7 @@ namespace {
 TEST(OptionMisuseTest, MembersReportWhenNotInitialised) {
     ASSERT_EQ(KtUOption::IsInitialised(), 0);
     KtUMemory::Initialise(); // for the validator handed to the definition
-    KtUSysError::SetHandler(ktu_test::CapturePost, KtUSysError::eANY, KtUOption::GetComponent(),
-                            -1);
+    KtUSysError::SetHandler(ktutest::CapturePost, KtUSysError::eANY, KtUOption::GetComponent(), -1);
     g_posts.clear();
     EXPECT_EQ(KtUOption::GetInt32("a.b"), 0);
     KtUOption::DefineInt32("a.b", 1, kStd, 0, nullptr, new KtUOptAlwaysDisabled);

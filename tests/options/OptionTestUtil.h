@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace ktu_test {
+namespace ktutest {
 
 /// Posts of the options component, as "<severity>:<message>" in ASCII.
 inline std::mutex g_postsLock;
@@ -51,6 +51,6 @@ protected:
     }
 };
 
-} // namespace ktu_test
+} // namespace ktutest
 
 #endif // KTUTIL_TESTS_OPTIONS_OPTIONTESTUTIL_H

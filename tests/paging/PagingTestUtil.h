@@ -7,20 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include "common/TestLog.h"
+
 #include <string>
 
 namespace ktutest {
 
 constexpr KtUNat64 kMiB = KtUNat64(1) << 20;
-
-/// The process log since the last ClearLog().
-inline std::string LogText() {
-    std::string text;
-    KtUSysError::OutputLogBuffer(
-        [](const char* piece, void* data) { static_cast<std::string*>(data)->append(piece); },
-        &text);
-    return text;
-}
 
 inline void ClearLog() {
     KtUSysError::ClearLogBuffer();

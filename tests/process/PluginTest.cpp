@@ -9,6 +9,8 @@
 
 #include "process/lib_search.h"
 
+#include "common/TestLog.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -19,15 +21,9 @@
 
 namespace {
 
-const std::string kPluginDir = KTU_TEST_PLUGIN_DIR;
+using ktutest::LogText;
 
-std::string LogText() {
-    std::string text;
-    KtUSysError::OutputLogBuffer(
-        [](const char* piece, void* data) { static_cast<std::string*>(data)->append(piece); },
-        &text);
-    return text;
-}
+const std::string kPluginDir = KTU_TEST_PLUGIN_DIR;
 
 std::u16string Wide(const std::string& s) {
     return std::u16string(s.begin(), s.end());

@@ -6,6 +6,8 @@
 #include <ktutil/KtUSysRegistrySectionHandle.h>
 #include <ktutil/KtUWideStringBuffer.h>
 
+#include "common/TestLog.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -21,6 +23,8 @@
 
 namespace {
 
+using ktutest::LogText;
+
 using R = KtUSysRegistry;
 
 constexpr const KtUWChar* kUserRoot = u"Software\\Acme\\Tool\\2";
@@ -30,14 +34,6 @@ constexpr const KtUWChar* kOldInstall = u"SOFTWARE\\Acme\\Tool\\1";
 
 std::u16string Under(const KtUWChar* root, const KtUWChar* section) {
     return std::u16string(root) + u"\\" + section;
-}
-
-std::string LogText() {
-    std::string text;
-    KtUSysError::OutputLogBuffer(
-        [](const char* piece, void* data) { static_cast<std::string*>(data)->append(piece); },
-        &text);
-    return text;
 }
 
 class RegistryTest : public ::testing::Test {

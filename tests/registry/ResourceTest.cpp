@@ -7,6 +7,8 @@
 #include <ktutil/KtUSysRegistry.h>
 #include <ktutil/KtUWideStringBuffer.h>
 
+#include "common/TestLog.h"
+
 #include <gtest/gtest.h>
 
 #include "../system/TestLocale.h"
@@ -24,16 +26,10 @@
 
 namespace {
 
+using ktutest::LogText;
+
 using R = KtUResource;
 namespace fs = std::filesystem;
-
-std::string LogText() {
-    std::string text;
-    KtUSysError::OutputLogBuffer(
-        [](const char* piece, void* data) { static_cast<std::string*>(data)->append(piece); },
-        &text);
-    return text;
-}
 
 std::u16string W(const std::string& s) {
     KtUWideStringBuffer b;

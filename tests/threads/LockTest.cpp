@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/TestLog.h"
 #include "platform/event.h"
 
 #include <algorithm>
@@ -231,10 +232,7 @@ bool MayRaisePriority(bool drop) {
 }
 
 int LogCount(const std::string& what) {
-    std::string log;
-    KtUSysError::OutputLogBuffer(
-        [](const char* piece, void* data) { static_cast<std::string*>(data)->append(piece); },
-        &log);
+    std::string log = ktutest::LogText();
     int n = 0;
     for (size_t at = log.find(what); at != std::string::npos; at = log.find(what, at + 1))
         ++n;
