@@ -173,9 +173,10 @@ TEST_F(PageOutTest, HardLimitPagesOutUntilPrivateMemoryIsBelowTheZone) {
     // Below the zone when the criterion was met; the log lines since may have
     // touched a few more pages.
     EXPECT_LT(KtUPage::GetProcessPrivateMemoryUsage(), KtUPage::GetProcessMemoryZone() + kMiB);
-    // Stopped on the way (about 7 blocks left; the rest of the process moves
-    // by a few MiB), not emptied.
-    EXPECT_GE(cache.Blocks(), 3u);
+    // Stopped on the way, not emptied: about 7 blocks are left normally. The
+    // rest of the process moves by a few MiB, and under a sanitizer its shadow
+    // memory rises and falls with the blocks too, so only "some" is certain.
+    EXPECT_GE(cache.Blocks(), 1u);
     EXPECT_LE(cache.Blocks(), 12u);
     // The alloc limit came down to what was allocated when the limit was relieved.
     EXPECT_TRUE(KtUPage::IsAllocMemoryLimitAdjusted());
