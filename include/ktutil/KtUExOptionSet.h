@@ -14,6 +14,8 @@
 // A defined value starts with the default flag. Every structural edit
 // (add, insert, replace, remove, EndEdit) bumps the change ids up to the
 // root. In an array set (eMY_ARRAY) no record carries the default flag.
+// Subclasses may refine the other "I" operations; the entries and their
+// names are always the records.
 //
 // Thread safety: as KtUOptionSet.
 //
@@ -30,7 +32,7 @@ class KtUOptionValidator;
 /// An option set holding its entries as records.
 class KTU_API KtUExOptionSet : public KtUOptionSet {
 public:
-    KtUExOptionSet() = default;
+    KtUExOptionSet() { m_records = &m_options; }
     ~KtUExOptionSet() override;
 
     void SetMyFlags(unsigned flags) { m_myFlags = flags; }
@@ -88,8 +90,9 @@ public:
 
 protected:
     unsigned IGetMyFlags() override { return m_myFlags; }
-    int IGetNumOptions() override { return m_options.Size(); }
-    const char* IGetName(int index) override;
+    // Final: the names are the records' (lookups read them directly).
+    int IGetNumOptions() final { return m_options.Size(); }
+    const char* IGetName(int index) final;
     const char* IGetClassName(int index) override;
     unsigned IGetFlags(int index) override;
     unsigned IGetUserFlags(int index) override;

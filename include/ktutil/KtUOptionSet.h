@@ -39,6 +39,7 @@ class KtUOptionData;
 class KtUStringBuffer;
 class KtUWideStringBuffer;
 template <typename T> class KtURefPtrVector;
+template <typename T> class KtUOwnPtrVector;
 
 /// Abstract, reference-counted node of the option tree.
 class KTU_API KtUOptionSet {
@@ -268,6 +269,12 @@ protected:
     virtual int IArrayRemove(int index);
 
 private:
+    friend class KtUExOptionSet;
+    const char* NameAt(int index);
+    int NumEntries();
+    /// The entry named by the component at path (up to "." or the end),
+    /// with *end set to where the component ends; -1 when there is none.
+    int FindComponent(const char* path, const char** end);
     void OnChildChange(KtUOptionSet* child);
     void MakeInternalNameForResourceLookup(int index, KtUStringBuffer* out);
     int TryGetKind(const char* path, KtUData::Type kind, KtUData* out);
@@ -281,6 +288,9 @@ private:
     KtUOptionSet* m_parent = nullptr;
     KtUString m_myName;
     unsigned m_changeId = 1;
+    /// The records of a KtUExOptionSet, which lookups read directly; null
+    /// for every other kind of set.
+    KtUOwnPtrVector<KtUOptionData>* m_records = nullptr;
 };
 
 #endif // KTUTIL_KTUOPTIONSET_H

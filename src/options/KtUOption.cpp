@@ -141,7 +141,11 @@ KtUComponent* KtUOption::GetComponent() {
 }
 
 void KtUOption::Lock() {
-    if (g.current) g.lock.Lock();
+    if (g.current)
+        g.lock.Lock();
+    else
+        KtUError::Post(KtUSysError::ePRECONDITION, &s_component,
+                       "KtUOptionLock: KtUOption is not initialised");
 }
 
 void KtUOption::Unlock() {

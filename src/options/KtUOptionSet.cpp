@@ -11,8 +11,6 @@
 #include <ktutil/KtUWideString.h>
 #include <ktutil/KtUWideStringBuffer.h>
 
-#include <cstring>
-
 KtUOptionSet::KtUOptionSet() = default;
 KtUOptionSet::~KtUOptionSet() = default;
 
@@ -64,48 +62,79 @@ KtUOptionSet* KtUOptionSet::GetSubOptions(const char* path) {
 // Lookup
 // ---------------------------------------------------------------------------
 
-int KtUOptionSet::FindOption(const char* name) {
-    return name ? FindOption(name, static_cast<int>(std::strlen(name))) : -1;
+const char* KtUOptionSet::NameAt(int index) {
+    // A record-kept set's names are read straight from its records: lookups
+    // are mostly this loop, and a virtual call per entry was a good part of it.
+    const char* name =
+        m_records ? m_records->Begin()[index]->GetName().GetString() : IGetName(index);
+    return name ? name : "";
 }
 
-namespace {
-// Whether entry is exactly the first length bytes of name (which hold no
-// NUL). Inline: names are short, and a library call per entry was most of a
-// lookup's time.
-inline bool NameIs(const char* entry, const char* name, int length) {
-    for (int i = 0; i < length; ++i)
-        if (entry[i] != name[i]) return false; // also stops at entry's end
-    return entry[length] == 0;
+int KtUOptionSet::NumEntries() {
+    return m_records ? m_records->Size() : IGetNumOptions();
 }
-} // namespace
+
+int KtUOptionSet::FindOption(const char* name) {
+    if (!name) return -1;
+    int count = NumEntries();
+    for (int i = 0; i < count; ++i) {
+        const char* entry = NameAt(i);
+        const char* want = name;
+        while (*entry && *entry == *want)
+            ++entry, ++want;
+        if (*entry == *want) return i;
+    }
+    return -1;
+}
 
 int KtUOptionSet::FindOption(const char* name, int length) {
-    int count = IGetNumOptions();
+    int count = NumEntries();
     for (int i = 0; i < count; ++i) {
-        const char* entry = IGetName(i);
-        if (NameIs(entry ? entry : "", name, length)) return i;
+        const char* entry = NameAt(i);
+        int at = 0;
+        while (at < length && entry[at] == name[at]) // stops at entry's end too
+            ++at;
+        if (at == length && entry[at] == 0) return i;
+    }
+    return -1;
+}
+
+int KtUOptionSet::FindComponent(const char* path, const char** end) {
+    int count = NumEntries();
+    for (int i = 0; i < count; ++i) {
+        const char* entry = NameAt(i);
+        const char* at = path;
+        while (*entry && *entry == *at && *at != '.')
+            ++entry, ++at;
+        if (*entry == 0 && (*at == '.' || *at == 0)) {
+            *end = at;
+            return i;
+        }
     }
     return -1;
 }
 
 KtUOptionSet* KtUOptionSet::FindSubOption(const char* path, int* index) {
-    // Walks down iteratively; the sets on the way are held by their parents'
+    // Walks down iteratively, one component at a time, without measuring or
+    // copying the components. The sets on the way are held by their parents'
     // records, so no reference is needed while nothing is edited.
+    *index = -1;
+    if (!path) return this;
     KtUOptionSet* set = this;
-    const char* rest = path;
-    const char* dot;
-    while (rest && (dot = std::strchr(rest, '.')) != nullptr) {
-        int at = dot == rest ? -1 : set->FindOption(rest, static_cast<int>(dot - rest));
-        KtUOptionSet* sub = at < 0 ? nullptr : set->IGetValue(at, nullptr);
-        if (!sub) {
-            *index = -1;
+    for (const char* rest = path;;) {
+        if (*rest == '.') return set; // an empty component
+        const char* end;
+        int at = set->FindComponent(rest, &end);
+        if (at < 0) return set;
+        if (*end == 0) {
+            *index = at;
             return set;
         }
+        KtUOptionSet* sub = set->IGetValue(at, nullptr);
+        if (!sub) return set; // a value where a set was needed
         set = sub;
-        rest = dot + 1;
+        rest = end + 1;
     }
-    *index = set->FindOption(rest);
-    return set;
 }
 
 void KtUOptionSet::GetPath(KtUStringBuffer* out) {

@@ -309,11 +309,17 @@ TEST(OptionMisuseTest, MembersReportWhenNotInitialised) {
     g_posts.clear();
     EXPECT_EQ(KtUOption::GetInt32("a.b"), 0);
     KtUOption::DefineInt32("a.b", 1, kStd, 0, nullptr, new KtUOptAlwaysDisabled);
+    {
+        KtUOptionLock lock;
+        EXPECT_EQ(KtUOption::GetRoot(lock), nullptr);
+    }
     KtUSysError::RemoveHandler(KtUSysError::eANY, KtUOption::GetComponent(), -1);
     KtUMemory::Terminate();
-    ASSERT_EQ(g_posts.size(), 2u);
+    ASSERT_EQ(g_posts.size(), 3u);
     EXPECT_EQ(g_posts[0], std::to_string(int(KtUSysError::ePRECONDITION)) +
                               ":KtUOption::GetInt32: KtUOption is not initialised");
+    EXPECT_EQ(g_posts[2], std::to_string(int(KtUSysError::ePRECONDITION)) +
+                              ":KtUOptionLock: KtUOption is not initialised");
 }
 
 } // namespace
