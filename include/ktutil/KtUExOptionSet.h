@@ -14,8 +14,8 @@
 // A defined value starts with the default flag. Every structural edit
 // (add, insert, replace, remove, EndEdit) bumps the change ids up to the
 // root. In an array set (eMY_ARRAY) no record carries the default flag.
-// Subclasses may refine the other "I" operations; the entries and their
-// names are always the records.
+// Subclasses may refine the other "I" operations; the entries, their names
+// and values are always the records.
 //
 // Thread safety: as KtUOptionSet.
 //
@@ -90,7 +90,8 @@ public:
 
 protected:
     unsigned IGetMyFlags() override { return m_myFlags; }
-    // Final: the names are the records' (lookups read them directly).
+    // Final: entries, names and values are the records' (lookups read them
+    // directly).
     int IGetNumOptions() final { return m_options.Size(); }
     const char* IGetName(int index) final;
     const char* IGetClassName(int index) override;
@@ -100,7 +101,7 @@ protected:
     Profile IGetProfile(int index) override;
     int IIsDisabled(int index, KtUData* value) override;
     int IGetRange(int index, KtUData* min, KtUData* max) override;
-    KtUOptionSet* IGetValue(int index, KtUData* value) override;
+    KtUOptionSet* IGetValue(int index, KtUData* value) final;
     int ISetValue(int index, const KtUData& value, KtUWideStringBuffer* message) override;
     void IDoCustomOption() override {}
     const char* IGetHelpId() override;

@@ -277,7 +277,9 @@ private:
     int FindComponent(const char* path, const char** end);
     void OnChildChange(KtUOptionSet* child);
     void MakeInternalNameForResourceLookup(int index, KtUStringBuffer* out);
-    int TryGetKind(const char* path, KtUData::Type kind, KtUData* out);
+    /// The value at path when it is of kind (any kind for eNone): a record's
+    /// own value, or the value read into scratch; null when there is none.
+    const KtUData* FindValue(const char* path, KtUData::Type kind, KtUData* scratch);
     int SetKind(const char* path, const KtUData& value);
     MergeStatus Merge(KtUOptionSet* src, unsigned flags, bool unite);
     MergeStatus MergeEntry(int index, KtUOptionSet* src, int srcIndex, unsigned flags, bool unite);

@@ -157,43 +157,53 @@ void KtUOptionSet::GetPath(int index, KtUStringBuffer* out) {
 // Typed access
 // ---------------------------------------------------------------------------
 
-int KtUOptionSet::TryGetKind(const char* path, KtUData::Type kind, KtUData* out) {
+const KtUData* KtUOptionSet::FindValue(const char* path, KtUData::Type kind, KtUData* scratch) {
     int index;
     KtUOptionSet* set = FindSubOption(path, &index);
-    if (index < 0) return 0;
-    KtUData value;
-    if (set->IGetValue(index, &value) || (kind != KtUData::eNone && value.GetType() != kind))
-        return 0;
-    *out = static_cast<KtUData&&>(value);
-    return 1;
+    if (index < 0) return nullptr;
+    const KtUData* value = scratch;
+    if (set->m_records) { // the record's own value, not a copy
+        const KtUOptionData* record = set->m_records->Begin()[index];
+        if (record->GetSubOptions()) return nullptr;
+        value = &record->GetData();
+    } else if (set->IGetValue(index, scratch)) {
+        return nullptr;
+    }
+    return kind == KtUData::eNone || value->GetType() == kind ? value : nullptr;
 }
 
 int KtUOptionSet::TryGetData(const char* path, KtUData* out) {
-    return TryGetKind(path, KtUData::eNone, out);
+    KtUData scratch;
+    const KtUData* value = FindValue(path, KtUData::eNone, &scratch);
+    if (!value) return 0;
+    *out = *value;
+    return 1;
 }
 
-// Each typed TryGet reads the value as a KtUData of exactly its kind and
-// hands the slot out; a Get posts its failure under the options component.
+// Each typed TryGet finds a value of exactly its kind and hands the slot
+// out; a Get posts its failure under the options component.
 #define KTU_OPTION_TRY_GET(Kind, Type, Read)                                                       \
     int KtUOptionSet::TryGet##Kind(const char* path, Type* out) {                                  \
-        KtUData value;                                                                             \
-        if (!TryGetKind(path, KtUData::e##Kind, &value)) return 0;                                 \
+        KtUData scratch;                                                                           \
+        const KtUData* value = FindValue(path, KtUData::e##Kind, &scratch);                        \
+        if (!value) return 0;                                                                      \
         *out = Read;                                                                               \
         return 1;                                                                                  \
     }
-KTU_OPTION_TRY_GET(Int32, int, value.GetInt32())
-KTU_OPTION_TRY_GET(Float, double, value.GetFloat())
-KTU_OPTION_TRY_GET(LinearFloat, double, value.GetLinearFloat())
-KTU_OPTION_TRY_GET(AngularFloat, double, value.GetAngularFloat())
-KTU_OPTION_TRY_GET(Boolean, int, value.GetBoolean())
-KTU_OPTION_TRY_GET(Time, KtUInt64, value.GetTime())
-KTU_OPTION_TRY_GET(Name, KtUAutoRefPtr<KtUName>, value.GetName())
+KTU_OPTION_TRY_GET(Int32, int, value->GetInt32())
+KTU_OPTION_TRY_GET(Float, double, value->GetFloat())
+KTU_OPTION_TRY_GET(LinearFloat, double, value->GetLinearFloat())
+KTU_OPTION_TRY_GET(AngularFloat, double, value->GetAngularFloat())
+KTU_OPTION_TRY_GET(Boolean, int, value->GetBoolean())
+KTU_OPTION_TRY_GET(Time, KtUInt64, value->GetTime())
+KTU_OPTION_TRY_GET(Name, KtUAutoRefPtr<KtUName>, value->GetName())
 #undef KTU_OPTION_TRY_GET
 
 int KtUOptionSet::TryGetWideString(const char* path, KtUWideStringBuffer* out) {
-    KtUData value;
-    if (!TryGetKind(path, KtUData::eWideString, &value)) return 0;
-    out->SetString(value.GetWideString());
+    KtUData scratch;
+    const KtUData* value = FindValue(path, KtUData::eWideString, &scratch);
+    if (!value) return 0;
+    out->SetString(value->GetWideString());
     return 1;
 }
 
