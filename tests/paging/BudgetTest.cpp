@@ -205,9 +205,11 @@ TEST(MemoryFactsTest, PrivateMemoryGrowsWithTouchedPagesAndIsCached) {
     uint64_t fresh = 0;
     ASSERT_TRUE(ReadPrivateMemoryCached(10'000'000'000ull, &fresh, &error));
     ::munmap(p, size);
-    EXPECT_GE(after, before + size - size / 8);
+    // At least half of the touched pages show: the rest of the process (a
+    // sanitizer's allocator among it) may give memory back meanwhile.
+    EXPECT_GE(after, before + size / 2);
     EXPECT_EQ(cached, old_copy);
-    EXPECT_GE(fresh, cached + size - size / 8);
+    EXPECT_GE(fresh, cached + size / 2);
 }
 
 } // namespace
