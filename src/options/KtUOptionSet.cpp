@@ -11,6 +11,8 @@
 #include <ktutil/KtUWideString.h>
 #include <ktutil/KtUWideStringBuffer.h>
 
+#include <cstring>
+
 KtUOptionSet::KtUOptionSet() = default;
 KtUOptionSet::~KtUOptionSet() = default;
 
@@ -75,16 +77,7 @@ int KtUOptionSet::NumEntries() {
 }
 
 int KtUOptionSet::FindOption(const char* name) {
-    if (!name) return -1;
-    int count = NumEntries();
-    for (int i = 0; i < count; ++i) {
-        const char* entry = NameAt(i);
-        const char* want = name;
-        while (*entry && *entry == *want)
-            ++entry, ++want;
-        if (*entry == *want) return i;
-    }
-    return -1;
+    return name ? FindOption(name, static_cast<int>(std::strlen(name))) : -1;
 }
 
 int KtUOptionSet::FindOption(const char* name, int length) {
